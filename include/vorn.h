@@ -1,0 +1,175 @@
+/*
+ * vorn.h -- the whole public contract of the vorn run-time library.
+ *
+ * A translated program includes this header and links -lvorn.  Every routine
+ * and data word the library exports is declared here, and nothing else is
+ * exported.  The header compiles as C11 and as C++.
+ */
+#ifndef VORN_H
+#define VORN_H
+
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Marks every exported routine and data word; everything else stays hidden. */
+#define VORN_API __attribute__((visibility("default")))
+#define VORN_NORETURN __attribute__((noreturn))
+
+/* ------------------------------------------------------------------------
+ * Object handles
+ *
+ * A value crosses the library boundary as a 32-bit handle:
+ *   top two bits anything but 10  an integer, the handle read as signed
+ *                                 (-1073741824 .. 2147483647)
+ *   top four bits 1000            a sequence, low 28 bits = record index
+ *   top four bits 1001            a double,   low 28 bits = record index
+ *   top three bits 101            never produced
+ * ---------------------------------------------------------------------- */
+typedef uint32_t vorn_handle;
+
+#define VORN_SEQUENCE_TAG 0x80000000u
+#define VORN_DOUBLE_TAG 0x90000000u
+#define VORN_INDEX_MASK 0x0FFFFFFFu
+#define VORN_MIN_INTEGER (-1073741824)
+#define VORN_MAX_INTEGER 2147483647
+
+static inline int vorn_is_integer(vorn_handle h) { return (h & 0xC0000000u) != 0x80000000u; }
+static inline int vorn_is_object(vorn_handle h) { return (h & 0xE0000000u) == 0x80000000u; }
+static inline int vorn_is_sequence(vorn_handle h) { return (h & 0xF0000000u) == 0x80000000u; }
+static inline int vorn_is_double(vorn_handle h) { return (h & 0xF0000000u) == 0x90000000u; }
+static inline int vorn_is_atom(vorn_handle h) { return !vorn_is_sequence(h); }
+static inline uint32_t vorn_index(vorn_handle h) { return h & VORN_INDEX_MASK; }
+static inline vorn_handle vorn_sequence_handle(int32_t index) { return (uint32_t)index | VORN_SEQUENCE_TAG; }
+static inline vorn_handle vorn_double_handle(int32_t index) { return (uint32_t)index | VORN_DOUBLE_TAG; }
+
+/* ------------------------------------------------------------------------
+ * Object records
+ *
+ * One record per double or sequence, in one growable table (`objects`):
+ *   count   reference count (0 = a temporary); on a free record, the index
+ *           of the next free record, 0 ending the list
+ *   data    sequence storage: `length` handles, or -`length` bytes followed
+ *           by a zero byte; on a view, a pointer into the base's storage
+ *   length  element count; negative for a bytesequence
+ *   base    0 when the record owns its storage, else the handle of the
+ *           sequence it shares storage with (never itself a view)
+ * A double's 8 bytes overlay `length` (low word) and `base` (high word).
+ * ---------------------------------------------------------------------- */
+typedef struct vorn_record {
+    int32_t count;
+    void *data;
+    int32_t length;
+    uint32_t base;
+} vorn_record;
+
+/* A registered crash routine: the stack is linked newest first. */
+typedef struct vorn_crash_node {
+    void (*routine)(void);
+    struct vorn_crash_node *next;
+} vorn_crash_node;
+
+/* The object table and its counters (read and written by translated code). */
+VORN_API extern vorn_record *objects;
+VORN_API extern int32_t object_count;
+VORN_API extern int32_t object_limit;
+VORN_API extern int32_t free_tail;
+VORN_API extern int32_t free_head;
+VORN_API extern vorn_record *news;
+VORN_API extern vorn_handle null_sequence;
+VORN_API extern int32_t commandline;
+VORN_API extern int32_t operand;
+
+/* Reserved words for the translated program; the library never touches them. */
+VORN_API extern int32_t op_subscript;
+VORN_API extern int32_t op_slice;
+VORN_API extern int32_t op_subscript_assign;
+VORN_API extern int32_t op_subscript_arithmetic_assign;
+VORN_API extern int32_t op_slice_assign;
+VORN_API extern int32_t op_slice_arithmetic_assign;
+VORN_API extern int32_t op_build_sequence;
+VORN_API extern int32_t op_length;
+
+static inline vorn_record *vorn_record_of(vorn_handle h) { return &objects[vorn_index(h)]; }
+
+/* The value of a double handle. */
+static inline double vorn_double_value(vorn_handle h)
+{
+    double d;
+    memcpy(&d, &vorn_record_of(h)->length, sizeof d);
+    return d;
+}
+
+/* ------------------------------------------------------------------------
+ * The object store
+ * ---------------------------------------------------------------------- */
+VORN_API int32_t new_object(void);
+VORN_API int32_t new_sequence(void);
+VORN_API int32_t new_double(double value);
+VORN_API vorn_handle build_string(const char *text);
+VORN_API vorn_handle reference(vorn_handle h);
+VORN_API int32_t refcount(vorn_handle h);
+VORN_API int32_t length(vorn_handle h);
+VORN_API void assign(vorn_handle *variable, vorn_handle h);
+VORN_API void destroy(vorn_handle h);
+VORN_API void only_sequence(vorn_handle *variable);
+VORN_API void clobber_sequence(vorn_handle h);
+VORN_API void explode_sequence(void);
+VORN_API int32_t conv_byte2obj(vorn_handle h);
+VORN_API int32_t DBL2INT(vorn_handle h);
+VORN_API int32_t platform(void);
+
+/* Type tests of the language: each releases its argument. */
+VORN_API int32_t wrap_object(vorn_handle h);
+VORN_API int32_t wrap_sequence(vorn_handle h);
+VORN_API int32_t wrap_atom(vorn_handle h);
+VORN_API int32_t wrap_integer(vorn_handle h);
+VORN_API int32_t wrap_bytesequence(vorn_handle h);
+
+/* ------------------------------------------------------------------------
+ * Building sequences, start-up objects, text of an object, clean-up
+ * ---------------------------------------------------------------------- */
+VORN_API void init_command_line(int argc, char **argv);
+VORN_API vorn_handle command_line(void);
+VORN_API vorn_handle build_sequence(int32_t count, ...);
+VORN_API vorn_handle repeat(vorn_handle x, vorn_handle n);
+VORN_API char *convert_string(vorn_handle x);
+VORN_API void proc_cleanup(int32_t count, ...);
+VORN_API vorn_handle func_cleanup(vorn_handle result, int32_t count, ...);
+
+/* ------------------------------------------------------------------------
+ * Run-time errors, crash routines and the exit path
+ * ---------------------------------------------------------------------- */
+VORN_API extern vorn_crash_node *crash_routines;
+VORN_API extern int32_t error_count;
+VORN_API extern char *crash_message;
+VORN_API extern char *crash_file;
+VORN_API extern FILE *crash_file_ptr;
+
+/* Message formats shared by the sequence operations ("%s" = operation). */
+VORN_API extern char error_atom_error[];
+VORN_API extern char error_subscript_error[];
+VORN_API extern char error_subscript_bound[];
+VORN_API extern char error_slice_lbound[];
+VORN_API extern char error_slice_hbound[];
+VORN_API extern char error_slice_length[];
+VORN_API extern char error_slice_neg[];
+
+VORN_API VORN_NORETURN void runtime_error(const char *format, ...)
+    __attribute__((format(printf, 1, 2)));
+VORN_API void wrap_crash_routine(void (*routine)(void));
+VORN_API void wrap_crash_message(vorn_handle x);
+VORN_API void wrap_crash_file(vorn_handle x);
+VORN_API void do_crash_routines(void);
+VORN_API VORN_NORETURN void wrap_abort(int32_t status);
+VORN_API VORN_NORETURN void Pexit(int32_t status);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VORN_H */
