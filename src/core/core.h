@@ -120,4 +120,10 @@ inline void release(handle h)
         destroy(h);
 }
 
+// ---- comparison and keyed tables -----------------------------------------
+
+// ---- index rules, subscript and slice ----------------------------------------
+
+// ---- concatenation, insertion and removal --------------------------------------
+
 }  // namespace vorn::core
