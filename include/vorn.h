@@ -169,20 +169,142 @@ VORN_API VORN_NORETURN void wrap_abort(int32_t status);
 VORN_API VORN_NORETURN void Pexit(int32_t status);
 
 /* ------------------------------------------------------------------------
+ * Binary operators and the element-wise engine
+ * ---------------------------------------------------------------------- */
+
+/* Operator codes kept in `operand` while an element-wise operation runs:
+ *   0 add  1 subtract  2 multiply  3 divide  4 and  5 or  6 xor
+ *   7 greater  8 less  9 equals  10 not equal  11 greater or equal
+ *   12 less or equal  13 not  14 negate  15 or_bits  16 xor_bits
+ *   17 and_bits  18 not_bits  19 concatenate  20 floor  21 remainder
+ *   22 sin  23 cos  24 tan  25 arctan  26 sqrt  27 power  28 rand
+ *   29 log  30 upper  31 lower
+ * Every operator releases its temporary operands (or reuses a temporary
+ * double's record for its result), except that `and` and `or` leave a
+ * second operand they do not need untouched. */
+VORN_API vorn_handle add(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle subtract(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle multiply(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle divide(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle wrap_remainder(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle power(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle and_bits(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle or_bits(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle xor_bits(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle greater_than(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle less_than(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle greater_equal(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle less_equal(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle equals(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle not_equal(vorn_handle a, vorn_handle b);
+
+/* The logical operators carry the language's keyword names; C++ reaches the
+ * same symbols under vorn_and, vorn_or and vorn_xor. */
+#ifdef __cplusplus
+VORN_API vorn_handle vorn_and(vorn_handle a, vorn_handle b) __asm__("and");
+VORN_API vorn_handle vorn_or(vorn_handle a, vorn_handle b) __asm__("or");
+VORN_API vorn_handle vorn_xor(vorn_handle a, vorn_handle b) __asm__("xor");
+#else
+VORN_API vorn_handle and(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle or(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle xor(vorn_handle a, vorn_handle b);
+#endif
+
+/* The engine: `operand` set by the caller; releases a and b. */
+VORN_API vorn_handle autosequence(vorn_handle a, vorn_handle b);
+/* Two atoms under `operand`; consumes or reuses temporary operands. */
+VORN_API vorn_handle recursive_op(vorn_handle a, vorn_handle b);
+/* Relation 7..12 between whole objects, 1 or 0; releases a and b. */
+VORN_API int32_t BOOL_relation(int32_t code, vorn_handle a, vorn_handle b);
+
+/* ------------------------------------------------------------------------
+ * Unary operators, math functions and random numbers
+ * ---------------------------------------------------------------------- */
+
+/* Each applies element-wise through nested sequences and releases its
+ * argument (a temporary double's record may hold the result). */
+VORN_API vorn_handle negate(vorn_handle x);
+VORN_API vorn_handle not_bits(vorn_handle x);
+VORN_API vorn_handle wrap_floor(vorn_handle x);
+VORN_API vorn_handle upper(vorn_handle x);
+VORN_API vorn_handle lower(vorn_handle x);
+VORN_API vorn_handle wrap_sin(vorn_handle x);
+VORN_API vorn_handle wrap_cos(vorn_handle x);
+VORN_API vorn_handle wrap_tan(vorn_handle x);
+VORN_API vorn_handle wrap_arctan(vorn_handle x);
+VORN_API vorn_handle wrap_sqrt(vorn_handle x);
+VORN_API vorn_handle wrap_log(vorn_handle x);
+VORN_API vorn_handle wrap_rand(vorn_handle x);
+#ifdef __cplusplus
+VORN_API vorn_handle vorn_not(vorn_handle x) __asm__("not");
+#else
+VORN_API vorn_handle not(vorn_handle x);
+#endif
+
+/* Seeds the random generator with an integer; anything else is an error. */
+VORN_API void wrap_set_rand(vorn_handle seed);
+/* Start-up: seeds the random generator from the clock. */
+VORN_API void init_system(void);
+
+/* The engine: `operand` set by the caller; releases x. */
+VORN_API vorn_handle autosequence1(vorn_handle x);
+/* One atom under `operand`; consumes or reuses a temporary double. */
+VORN_API vorn_handle recursive_uop(vorn_handle x);
+
+/* ------------------------------------------------------------------------
+ * Value parsing
+ * ---------------------------------------------------------------------- */
+
+/* The number written in a string (or a single digit's character code) as
+ * the status pair {0, value} or {1, 0}; releases a sequence argument. */
+VORN_API vorn_handle wrap_value(vorn_handle x);
+
+/* ------------------------------------------------------------------------
  * Comparison and equality
  * ---------------------------------------------------------------------- */
+/* -1, 0 or 1 / 1 or 0; both borrow their arguments. */
+VORN_API int32_t recursive_compare(vorn_handle a, vorn_handle b);
+VORN_API int32_t recursive_equal(vorn_handle a, vorn_handle b);
+/* The same results; then release a and b (a temporary is destroyed). */
+VORN_API int32_t compare(vorn_handle a, vorn_handle b);
+VORN_API int32_t equal(vorn_handle a, vorn_handle b);
 
 /* ------------------------------------------------------------------------
  * Keyed tables (MAP and CAM structures)
+ *
+ * A CAM structure is a sequence of keys in strictly ascending order; a MAP
+ * is a 2-element sequence {keys, values}.  The searches return the 1-based
+ * position of a present key, else -(p + 1) with p the number of keys below
+ * it.  None of them takes, drops or releases a reference.
  * ---------------------------------------------------------------------- */
+VORN_API int32_t cam_key_index(vorn_handle list, vorn_handle key);
+VORN_API int32_t find_bin_is(vorn_handle list, vorn_handle key);
+VORN_API int32_t find_key_is(vorn_handle map, vorn_handle key);
 
 /* ------------------------------------------------------------------------
  * Subscript and slice
  * ---------------------------------------------------------------------- */
+/* Positions are 1-based, integers or integral doubles; negative positions
+ * count from the end.  A sequence subscript is a key into a MAP.  A slice is
+ * a view sharing its base's storage (the empty slice is `null_sequence`). */
+VORN_API extern const vorn_handle UNDEF; /* 0x80000000: no value */
+VORN_API vorn_handle subscript(vorn_handle s, vorn_handle i);
+VORN_API vorn_handle slice(vorn_handle s, vorn_handle lo, vorn_handle hi);
 
 /* ------------------------------------------------------------------------
  * Concatenation, insertion and removal
  * ---------------------------------------------------------------------- */
+/* Temporary sequence arguments are consumed (their record is reused for the
+ * result); inserted objects gain a reference.  removeindex with a sequence
+ * key removes that key from a MAP, or returns UNDEF when it is absent. */
+VORN_API vorn_handle concat(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle wrap_concat(vorn_handle a, vorn_handle b);
+VORN_API vorn_handle _insert(vorn_handle s, vorn_handle x, vorn_handle k);
+VORN_API vorn_handle insert(vorn_handle s, vorn_handle x, vorn_handle k);
+VORN_API vorn_handle append(vorn_handle s, vorn_handle x);
+VORN_API vorn_handle prepend(vorn_handle s, vorn_handle x);
+VORN_API vorn_handle removeindex(vorn_handle s, vorn_handle k);
+VORN_API vorn_handle _removeindex(vorn_handle s, int32_t len, int32_t n, int32_t k);
 
 #ifdef __cplusplus
 }

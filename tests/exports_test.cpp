@@ -14,20 +14,26 @@ using namespace vorn_test;
 
 namespace {
 
-// Every name declared with VORN_API: the identifier just before the first
-// '(', '[' or ';' of the declaration.
+// Every name declared with VORN_API: the symbol of an asm label when the
+// declaration has one (C++ names for keyword symbols), else the identifier
+// just before the first '(', '[' or ';' of the declaration.
 std::set<std::string> declared_names()
 {
     std::ifstream header(VORN_HEADER);
     std::set<std::string> names;
     std::string line;
     static const std::regex last_identifier(R"(([A-Za-z_][A-Za-z0-9_]*)\s*$)");
+    static const std::regex asm_label(R"re(__asm__\("([A-Za-z_][A-Za-z0-9_]*)"\))re");
     while (std::getline(header, line)) {
         size_t at = line.find("VORN_API ");
         if (at != 0)
             continue;
-        std::string head = line.substr(0, line.find_first_of("([;"));
         std::smatch m;
+        if (std::regex_search(line, m, asm_label)) {
+            names.insert(m[1]);
+            continue;
+        }
+        std::string head = line.substr(0, line.find_first_of("([;"));
         if (std::regex_search(head, m, last_identifier))
             names.insert(m[1]);
     }

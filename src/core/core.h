@@ -120,10 +120,134 @@ inline void release(handle h)
         destroy(h);
 }
 
+// ---- operators and the element-wise engine -----------------------------------
+// The operator code in `operand` selects the operation; the atom workers and
+// the engine consume their temporary operands (release them, or give a
+// temporary double's record to the result), like the exported operators.
+
+// A whole value as a handle: an integer when the integer class holds it,
+// otherwise a new double of the same value (bit patterns whose top two bits
+// are 10 included, read as signed).
+inline handle integer_or_double(int64_t v)
+{
+    if (v >= VORN_MIN_INTEGER && v <= VORN_MAX_INTEGER)
+        return int_handle(static_cast<int32_t>(v));
+    return make_double(static_cast<double>(v));
+}
+
+// A double used as a 32-bit integer: truncated toward zero; a NaN or a value
+// outside the signed 32-bit range gives the pattern 0x80000000.
+inline int32_t truncate_to_bits(double d)
+{
+    if (!(d > -2147483649.0 && d < 2147483648.0))
+        return INT32_MIN;
+    return static_cast<int32_t>(d);
+}
+
+// Releases a, then b, destroying a temporary passed as both only once.
+inline void release_pair(handle a, handle b)
+{
+    release(a);
+    if (b != a)
+        release(b);
+}
+
+// `operand` applied to two atoms (operators.cpp) and to one atom (unary.cpp).
+handle atoms_op_consuming(handle a, handle b);
+handle atom_uop_consuming(handle x);
+
+// The engine (elementwise.cpp): `operand` applied through nested sequences.
+handle elementwise_consuming(handle a, handle b);
+handle elementwise1_consuming(handle x);
+
 // ---- comparison and keyed tables -----------------------------------------
+// One total order and one equality over all objects; a sequence compares the
+// same whether it is stored as bytes or as handles.  Every helper here borrows
+// its arguments: no reference is taken, dropped or released, nothing is made.
+
+// An atom as a number: a double's value, else the integer (converted exactly).
+inline double atom_number(handle h)
+{
+    return is_double(h) ? dbl_value(h) : static_cast<double>(int_value(h));
+}
+
+// Order of two atoms: -1, 0 or 1.  Two integers compare as signed numbers; a
+// double on either side makes it a comparison of doubles, where a NaN gives 0.
+inline int32_t compare_atoms(handle a, handle b)
+{
+    if (!is_double(a) && !is_double(b)) {
+        int32_t x = int_value(a), y = int_value(b);
+        return (x > y) - (x < y);
+    }
+    double x = atom_number(a), y = atom_number(b);
+    return (x > y) - (x < y);
+}
+
+// Equality of two atoms: integers when identical, otherwise numerically as
+// doubles (a NaN equals nothing).
+inline bool equal_atoms(handle a, handle b)
+{
+    if (!is_double(a) && !is_double(b))
+        return a == b;
+    return atom_number(a) == atom_number(b);
+}
+
+// Order and equality of any two objects (atoms below sequences; sequences
+// element by element, the shorter one first when one is a prefix of the
+// other).  Nesting depth is not limited by the C stack.
+int32_t compare_objects(handle a, handle b);
+bool equal_objects(handle a, handle b);
+
+// Binary search of `key` in the ascending key list `list` (a CAM structure),
+// borrowing both: the 1-based position when present, else -(p + 1) where p
+// is the number of keys below `key`.  A list stored as bytes is searched as
+// the byte values it holds; an atom in place of a list holds no keys (-1).
+int32_t key_search(handle list, handle key);
 
 // ---- index rules, subscript and slice ----------------------------------------
+// Positions are 1-based; a negative position counts from the end (-1 is the
+// last element).  Every routine that takes a position converts it here, with
+// its own operation name in the messages.
+
+// The number a position argument stands for: an integer as it is, a double
+// only when it holds an integral value inside the 32-bit range (and not
+// -2147483648).  Anything else, a sequence included, ends the program with
+// error_subscript_error naming `operation`.
+int32_t position_value(handle k, const char *operation);
+
+// A converted position counted from the end when negative: k + n + 1.
+inline int32_t count_from_end(int32_t k, int32_t n) { return k < 0 ? k + n + 1 : k; }
+
+// Converts k, counts it from the end of n elements and checks 1..n, ending
+// the program with error_subscript_bound (operation, position, n) outside.
+int32_t element_position(handle k, int32_t n, const char *operation);
+
+// Element k (1-based, checked) of r, borrowed: a byte zero-extended to 0..255.
+inline handle element_at(const record &r, int32_t k)
+{
+    return is_bytes(r) ? static_cast<handle>(bytes(r)[k - 1]) : words(r)[k - 1];
+}
+
+// A temporary is a counted object nobody holds; an owner temporary is a
+// temporary sequence whose storage is its own (not a view), so its storage
+// and its element handles may pass to a result as they are.
+inline bool is_temporary(const record &r) { return r.count < 1; }
+inline bool is_owner_temporary(const record &r) { return r.count < 1 && r.base == 0; }
+
 
 // ---- concatenation, insertion and removal --------------------------------------
+// Shared by the exported routines and the keyed assignment forms.  Both take
+// s by the consuming rule: a temporary s gives its record (and, when it owns
+// its storage, the storage and its handles) to the result; a held s is left
+// as it was and the result is a new temporary.
+
+// s with x inserted after its first k elements (s a sequence, 0 <= k <= n,
+// already checked).  The result takes its own reference on x; it is a
+// bytesequence when s is stored as bytes (or empty) and x is a byte.
+handle insert_consuming(handle s, handle x, int32_t k);
+
+// s without its element k (s a sequence, 1 <= k <= n, already checked).
+handle remove_consuming(handle s, int32_t k);
+
 
 }  // namespace vorn::core
