@@ -250,4 +250,6 @@ handle insert_consuming(handle s, handle x, int32_t k);
 handle remove_consuming(handle s, int32_t k);
 
 
+// ---- assignment along a path, find and match -----------------------------------
+
 }  // namespace vorn::core
