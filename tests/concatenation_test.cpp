@@ -161,6 +161,13 @@ TEST(Concat, TemporariesGiveTheirRecordAndHandles)
     EXPECT_EQ(refcount(held), 1);
     destroy(r);
 
+    // One temporary on both sides is joined with itself and then goes.
+    vorn_handle t = words_of({d, 300});
+    r = concat(t, t);
+    EXPECT_EQ(elements(r), (list{d, 300, d, 300}));
+    EXPECT_EQ(refcount(d), 4);  // the variable, `held`, twice in r
+    destroy(r);
+
     r = wrap_concat(words_of({1}), 2);  // the built-in's name for the same routine
     EXPECT_EQ(elements(r), (list{1, 2}));
     destroy(r);

@@ -227,6 +227,14 @@ handle pair_of(handle a, handle b)
 // give its record gives up its elements and its record.
 handle join_sequences(handle a, handle b)
 {
+    if (a == b && is_temporary(rec(a))) {
+        // One temporary on both sides: join it as a held sequence, then let
+        // it go, so that its storage is not both reused and used up.
+        take_ref(a);
+        handle joined = splice(a, count_of(rec(a)), {a, true});
+        drop_ref(a);
+        return joined;
+    }
     if (is_temporary(rec(a)) || !is_temporary(rec(b)))
         return splice(a, count_of(rec(a)), {b, true});
     return splice(b, 0, {a, true});
