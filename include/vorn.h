@@ -308,23 +308,154 @@ VORN_API vorn_handle _removeindex(vorn_handle s, int32_t len, int32_t n, int32_t
 
 /* ------------------------------------------------------------------------
  * Subscript and slice assignment along a path
+ *
+ * `place` is the address of the variable assigned.  After the count come
+ * that many subscripts, outermost first (at least one); in the slice forms
+ * the last of them is the lower bound and `hi` the upper.  Each level is
+ * made private to the variable before it is written; a sequence subscript
+ * is a MAP key, and the element forms add a missing key in order.  `code`
+ * is an operator code, stored in `operand` first.  subscript_assign keeps
+ * the value (one reference for its slot); the other forms consume it.
  * ---------------------------------------------------------------------- */
+VORN_API void subscript_assign(vorn_handle *place, vorn_handle value, int32_t count, ...);
+VORN_API void subscript_arithmetic_assign(int32_t code, vorn_handle *place, vorn_handle value, int32_t count, ...);
+VORN_API void slice_assign(vorn_handle *place, vorn_handle hi, vorn_handle value, int32_t count, ...);
+VORN_API void slice_arithmetic_assign(int32_t code, vorn_handle *place, vorn_handle hi, vorn_handle value, int32_t count, ...);
 
 /* ------------------------------------------------------------------------
  * Find and match
+ *
+ * The 1-based position of the first element equal to x (find) or of the
+ * first run of elements equal to the sequence x (match), or 0; the _from
+ * forms skip the first k elements (k converted like a subscript), the
+ * workers take k as a plain integer.  All release x and s.
  * ---------------------------------------------------------------------- */
+VORN_API int32_t find(vorn_handle x, vorn_handle s);
+VORN_API int32_t find_from(vorn_handle x, vorn_handle s, vorn_handle k);
+VORN_API int32_t _findfrom(vorn_handle x, vorn_handle s, int32_t k);
+VORN_API int32_t match(vorn_handle x, vorn_handle s);
+VORN_API int32_t match_from(vorn_handle x, vorn_handle s, vorn_handle k);
+VORN_API int32_t _matchfrom(vorn_handle x, vorn_handle s, int32_t k);
 
 /* ------------------------------------------------------------------------
  * Sockets
  * ---------------------------------------------------------------------- */
+/* TCP over IPv4.  An address text is "host:port"; the first letter of the
+ * mode picks client 'c', server 's' (bound to every interface) or accept
+ * 'a', for which the listening socket value travels in the address's place
+ * (the `__` form: a pointer to the 32-bit value).  Progress lines go to
+ * standard output, failures to standard output or, through perror, to
+ * standard error; no failure is fatal.
+ *   netwerk_open   a socket value > 0; 0 when no client came within a
+ *                  second; -1 on failure; -3 when the wait failed
+ *   netwerk_read   bytes received (at most size - 1, a zero byte after
+ *                  them); 0 when the clock passed now + limit seconds;
+ *                  -1 end of stream, -2 receive failure, -3 wait failure
+ *   netwerk_write  the last send's result after a complete write (0 with
+ *                  nothing to send), -1 after a failure
+ * The `__` forms take their numbers by reference; those of init, read,
+ * write and puts return their result cut to 16 bits and sign-extended. */
+VORN_API int32_t netwerk_init(void);
+VORN_API int32_t netwerk_end(void);
+VORN_API int32_t netwerk_open(const char *address, const char *mode);
+VORN_API int32_t netwerk_read(int32_t sock, void *buffer, int32_t size, int32_t limit);
+VORN_API int32_t netwerk_write(int32_t sock, const void *buffer, int32_t count);
+VORN_API int32_t netwerk_puts(int32_t sock, const char *text);
+VORN_API int32_t netwerk_close(int32_t sock);
+VORN_API int32_t netwerk_init__(void);
+VORN_API int32_t netwerk_end__(void);
+VORN_API int32_t netwerk_open__(const void *address, const char *mode);
+VORN_API int32_t netwerk_read__(const int32_t *sock, void *buffer, const int32_t *size, const int32_t *limit);
+VORN_API int32_t netwerk_write__(const int32_t *sock, const void *buffer, const int32_t *count);
+VORN_API int32_t netwerk_puts__(const int32_t *sock, const void *buffer, int32_t count);
+VORN_API int32_t netwerk_close__(const int32_t *sock);
 
 /* ------------------------------------------------------------------------
  * The file table: opening, closing, locking
  * ---------------------------------------------------------------------- */
+/* A file number indexes `files`: 0-2 the standard streams, 3-20 files
+ * (a FILE *), 21-30 sockets (the socket value); 0 marks an empty slot.
+ * Files are opened unbuffered for writing, so every write reaches the
+ * system at once.  wrap_open gives the file number, or -1 (or the socket
+ * layer's 0 or negative result); it releases name and mode.  The lock of a
+ * name is the file name + ".lck", created exclusively and read-only:
+ * filelock and wrap_lockf give 0 (held) or -1; unlocking always gives 0.
+ * A file number outside 0..30, or a slot that is not open, is a run-time
+ * error wherever a routine needs the slot. */
+VORN_API extern void *files[31];
+VORN_API void init_files(void);
+VORN_API void close_files(void);
+VORN_API int32_t wrap_open(vorn_handle name, vorn_handle mode);
+VORN_API void wrap_close(int32_t fn);
+VORN_API void *FILEDISCRIPTOR(vorn_handle fn);
+VORN_API int32_t filelock(vorn_handle name, int32_t lock);
+VORN_API int32_t wrap_lockf(vorn_handle name);
+VORN_API int32_t wrap_unlockf(vorn_handle name);
+VORN_API int32_t wrap_flush(int32_t fn);
+VORN_API int32_t wrap_removef(vorn_handle name);
+VORN_API int32_t wrap_renamef(vorn_handle old_name, vorn_handle new_name);
+VORN_API int32_t wrap_chmodf(vorn_handle name, int32_t mode);
 
 /* ------------------------------------------------------------------------
  * Reading input
  * ---------------------------------------------------------------------- */
+/* Lines and byte runs come back as new bytesequences; end of input is the
+ * integer -1 (a socket may report its other negative results).  A line
+ * always ends in one line feed (a carriage return before it is dropped) and
+ * is cut at a zero byte.  Nothing here releases anything. */
+VORN_API vorn_handle wrap_gets(int32_t fn);
+VORN_API int32_t wrap_getc(int32_t fn);
+VORN_API vorn_handle wrap_get_bytes(int32_t fn, int32_t count);
+VORN_API int32_t wrap_where(int32_t fn);
+VORN_API int32_t wrap_seek(int32_t fn, vorn_handle pos);
+
+/* ------------------------------------------------------------------------
+ * Printing objects
+ *
+ * The text form of an object: an integer "%d", a double "%g", a sequence
+ * "{" its elements' text forms separated by "," "}" -- a string is written
+ * as its byte values, {104,105}.  wrap_print writes it (no line break, no
+ * flush; a socket gets the same text); wrap_puts writes a sequence as its
+ * bytes or an atom as one byte; wrap_putc writes one byte of an integer.
+ * puts, putc and printf flush standard output.  print_sequence takes the
+ * record index of a sequence and neither flushes nor releases.
+ * ---------------------------------------------------------------------- */
+VORN_API void print_sequence(FILE *stream, int32_t index);
+VORN_API void wrap_print(int32_t fn, vorn_handle x);
+VORN_API void wrap_puts(int32_t fn, vorn_handle x);
+VORN_API void wrap_putc(int32_t fn, vorn_handle x);
+
+/* ------------------------------------------------------------------------
+ * Formatted output
+ *
+ * The format is cut at its percent signs; each piece is one directive and
+ * the literal text after it, and takes the next argument (the elements of a
+ * sequence argument, the bytes of a string, or the one atom).  A run of two
+ * or more percent signs before a piece makes it literal text.  A directive
+ * with an asterisk, a positional argument or a letter other than
+ * d i o u x X c f F e E g G a A s (so %n and %p too) is written as plain
+ * text; length modifiers other than h and hh are ignored.  Never fatal by
+ * itself; releases the format and the argument.
+ * ---------------------------------------------------------------------- */
+/* The first `letter` in text when a digit or '%' precedes it, else NULL. */
+VORN_API char *fmtform(const char *text, int letter);
+VORN_API vorn_handle wrap_sprintf(vorn_handle format, vorn_handle args);
+VORN_API void wrap_printf(int32_t fn, vorn_handle format, vorn_handle args);
+
+/* ------------------------------------------------------------------------
+ * Compound assignment and quick print
+ *
+ * variable <- variable op x, the variable's own reference let go first so
+ * that a value it alone holds is reused in place; the variable holds one
+ * reference to the new value.  qprint writes x's text form and a line
+ * break to standard output and releases x.
+ * ---------------------------------------------------------------------- */
+VORN_API void add_to(vorn_handle *variable, vorn_handle x);
+VORN_API void subtract_from(vorn_handle *variable, vorn_handle x);
+VORN_API void multiply_by(vorn_handle *variable, vorn_handle x);
+VORN_API void divide_by(vorn_handle *variable, vorn_handle x);
+VORN_API void concat_to(vorn_handle *variable, vorn_handle x);
+VORN_API void qprint(vorn_handle x);
 
 #ifdef __cplusplus
 }

@@ -145,19 +145,6 @@ template <bool Order> int32_t walk_sequences(handle a, handle b)
     }
 }
 
-// The release rule applied to both arguments of a built-in, decided for both
-// before either is destroyed: when one argument is an element of the other,
-// or both are the same temporary, nothing is destroyed twice.
-void release_both(handle a, handle b)
-{
-    bool temp_a = is_object(a) && rec(a).count < 1;
-    bool temp_b = b != a && is_object(b) && rec(b).count < 1;
-    if (temp_a)
-        destroy(a);
-    if (temp_b)
-        destroy(b);
-}
-
 }  // namespace
 
 int32_t compare_objects(handle a, handle b)
@@ -195,14 +182,14 @@ VORN_API int32_t recursive_equal(vorn_handle a, vorn_handle b) { return equal_ob
 VORN_API int32_t compare(vorn_handle a, vorn_handle b)
 {
     int32_t result = compare_objects(a, b);
-    release_both(a, b);
+    release_pair(a, b);
     return result;
 }
 
 VORN_API int32_t equal(vorn_handle a, vorn_handle b)
 {
     int32_t result = equal_objects(a, b);
-    release_both(a, b);
+    release_pair(a, b);
     return result;
 }
 

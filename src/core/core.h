@@ -144,12 +144,17 @@ inline int32_t truncate_to_bits(double d)
     return static_cast<int32_t>(d);
 }
 
-// Releases a, then b, destroying a temporary passed as both only once.
+// The release rule on two consumed arguments, decided for both before either
+// is destroyed (a first, then b): an argument held only by the other, or one
+// passed as both, is destroyed exactly once.
 inline void release_pair(handle a, handle b)
 {
-    release(a);
-    if (b != a)
-        release(b);
+    bool temp_a = is_object(a) && rec(a).count < 1;
+    bool temp_b = b != a && is_object(b) && rec(b).count < 1;
+    if (temp_a)
+        destroy(a);
+    if (temp_b)
+        destroy(b);
 }
 
 // `operand` applied to two atoms (operators.cpp) and to one atom (unary.cpp).
@@ -251,5 +256,7 @@ handle remove_consuming(handle s, int32_t k);
 
 
 // ---- assignment along a path, find and match -----------------------------------
+// Nothing shared: the four assignment forms (path_assignment.cpp) and the
+// searches (find_match.cpp) are reached only through their exported routines.
 
 }  // namespace vorn::core
