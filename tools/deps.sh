@@ -3,7 +3,7 @@
 # need; does nothing for packages already there.
 set -euo pipefail
 
-packages=(g++ cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(g++ cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev valgrind)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
