@@ -44,6 +44,8 @@ mkdir -p "$build/project"
 cat >"$build/project/CMakeLists.txt" <<CMAKE
 cmake_minimum_required(VERSION 3.20)
 project(vorn_fuzz C CXX)
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
 set(VORN_SANITIZE ON CACHE BOOL "" FORCE)
 set(VORN_TESTS OFF CACHE BOOL "" FORCE)
 set(VORN_BENCH OFF CACHE BOOL "" FORCE)

@@ -136,9 +136,16 @@ void insert_into_list(handle map, int slot, handle x, int32_t p)
 // Adds key, with its value, as entry p + 1 of the MAP.
 void add_key(handle map, handle key, handle value, int32_t p)
 {
+    // Both lists take the key's place through insertion, which reports a
+    // list that is no sequence, or a value list too short for the place.
     const handle *lists = words(rec(map));
-    if (!is_sequence(lists[0]) || !is_sequence(lists[1]) || count_of(rec(lists[1])) < p)
-        runtime_error(not_a_map);
+    for (int list = 0; list < 2; ++list) {
+        if (!is_sequence(lists[list]))
+            runtime_error(error_atom_error, "insert");
+        int32_t n = count_of(rec(lists[list]));
+        if (p > n)
+            runtime_error(error_subscript_bound, "insert", p, n);
+    }
     insert_into_list(map, 0, key, p);
     insert_into_list(map, 1, value, p);
 }
