@@ -1,217 +1,230 @@
-// The order and equality of objects: atoms, sequences stored as bytes or as
-// handles (every ordering case runs in all four storage pairings), nesting far
-// deeper than the C stack would allow, and the release rule of the built-ins.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <vector>
-
+// Comparison and search: the order and equality of objects (every case in all
+// four storage pairings of bytes and handles, nesting deeper than the C stack),
+// sorted key lists and MAPs, find and match, and what each releases or reports.
 #include "support.h"
 
 using namespace vorn_test;
 
+using Compare = store_test;
+using KeyedTables = store_test;
+using FindMatch = store_test;
+
 namespace {
 
-// A bytesequence holding `values` (each 0..255), owning its storage.
-vorn_handle bytes_of(const std::vector<int> &values)
+// `written` with each "%{" made a bytesequence ("b{") or a sequence of handles.
+vorn_handle stored(bool as_bytes, std::string written)
 {
-    size_t n = values.size();
-    auto *b = static_cast<unsigned char *>(malloc(n + 1));
-    for (size_t k = 0; k < n; ++k)
-        b[k] = static_cast<unsigned char>(values[k]);
-    b[n] = 0;
-    vorn_handle s = vorn_sequence_handle(new_sequence());
-    vorn_record_of(s)->data = b;
-    vorn_record_of(s)->length = -static_cast<int32_t>(n);
-    return s;
+    for (size_t at; (at = written.find("%{")) != std::string::npos;)
+        written.replace(at, 1, as_bytes ? "b" : "");
+    return seq(written.c_str());
 }
-
-// The same values stored as handles.
-vorn_handle words_of(const std::vector<int> &values)
-{
-    vorn_handle s = bytes_of(values);
-    conv_byte2obj(s);
-    return s;
-}
-
-vorn_handle stored(bool as_bytes, const std::vector<int> &values)
-{
-    return as_bytes ? bytes_of(values) : words_of(values);
-}
-
-bool stored_as_bytes(vorn_handle s) { return vorn_record_of(s)->length < 0; }
 
 }  // namespace
 
-TEST(Compare, ByteValuedSequencesInEveryStoragePairing)
+TEST_F(Compare, OrderEqualityDeepNestingAndTheBuiltins)
 {
-    leak_check leaks;
     const struct {
-        std::vector<int> a, b;
-        int order;
+        const char *a, *b;
+        int order, equal;
     } cases[] = {
-        {{1, 2}, {1, 2, 3}, -1},
-        {{1, 3}, {1, 2, 3}, 1},
-        {{'a', 'b'}, {'a', 'b', 'c'}, -1},
-        {{'a', 0, 'b'}, {'a', 0}, 1},  // a zero byte inside is an element, not an end
-        {{'a', 0}, {'a', 1}, -1},
-        {{200}, {100}, 1},  // bytes are unsigned
-        {{255, 1}, {0, 2}, 1},
-        {{7, 8, 9}, {7, 8, 9}, 0},
-        {{}, {0}, -1},
-        {{}, {}, 0},
+        {"%{1,2}", "%{1,2,3}", -1, 0}, {"%{1,3}", "%{1,2,3}", 1, 0}, {"%{97,98}", "%{97,98,99}", -1, 0},
+        {"%{97,0,98}", "%{97,0}", 1, 0},  // a zero byte inside is an element, not an end
+        {"%{97,0}", "%{97,1}", -1, 0}, {"%{200}", "%{100}", 1, 0},  // bytes are unsigned
+        {"%{255,1}", "%{0,2}", 1, 0}, {"%{7,8,9}", "%{7,8,9}", 0, 1}, {"%{}", "%{0}", -1, 0},
+        {"%{}", "%{}", 0, 1},
+        // Atoms: integers against doubles; a NaN orders as 0 and equals nothing.
+        {"1", "2", -1, 0}, {"2", "2.0", 0, 1}, {"2.5", "2", 1, 0}, {"2", "2.5", -1, 0}, {"3", "3", 0, 1},
+        {"-1073741824", "2147483647", -1, 0},  // signed, not as raw handles
+        {"-1", "0", -1, 0}, {"2147483647", "2147483647.5", -1, 0},  // the integer converts exactly
+        {"nan", "1", 0, 0}, {"nan", "nan", 0, 0},
+        // Atoms below sequences; a double element against a byte read in place.
+        {"5", "{}", -1, 0}, {"%{5}", "{{}}", -1, 0}, {"%{1}", "1", 1, 0}, {"%{1,2}", "{1,2.0}", 0, 1},
+        {"%{200}", "{-56}", 1, 0},  // a byte 200 is never -56
+        {"%{200}", "{300}", -1, 0}, {"{300}", "{{}}", -1, 0},
+        // Nested: {1, {"ab", {x}}}.
+        {"{1,{%{97,98},{%{3}}}}", "{1,{%{97,98},{%{4}}}}", -1, 0},
+        {"{1,{%{97,98},{%{3}}}}", "{1,{%{97,98},{%{3}}}}", 0, 1},
     };
     for (const auto &c : cases) {
         for (int form = 0; form < 4; ++form) {
-            bool a_bytes = form & 1, b_bytes = form & 2;
-            SCOPED_TRACE(testing::Message() << "case " << (&c - cases) << " form " << form);
-            vorn_handle a = stored(a_bytes, c.a), b = stored(b_bytes, c.b);
-            ASSERT_EQ(stored_as_bytes(a), a_bytes && !c.a.empty());
-            ASSERT_EQ(stored_as_bytes(b), b_bytes && !c.b.empty());
+            SCOPED_TRACE(testing::Message() << c.a << " vs " << c.b << " form " << form);
+            vorn_handle a = stored(form & 1, c.a), b = stored(form & 2, c.b);
+            std::string a_was = show(a), b_was = show(b);
             EXPECT_EQ(recursive_compare(a, b), c.order);
             EXPECT_EQ(recursive_compare(b, a), -c.order);
-            EXPECT_EQ(recursive_equal(a, b), c.order == 0);
-            EXPECT_EQ(recursive_equal(b, a), c.order == 0);
+            EXPECT_EQ(recursive_equal(a, b), c.equal);
+            EXPECT_EQ(recursive_equal(b, a), c.equal);
             // Nothing is released, taken or widened by the workers.
-            EXPECT_EQ(refcount(a), 0);
-            EXPECT_EQ(stored_as_bytes(a), a_bytes && !c.a.empty());
-            destroy(a);
-            destroy(b);
+            EXPECT_EQ(show(a) + show(b), a_was + b_was);
+            EXPECT_EQ(counts({a, b}), "0,0");
+            drop(a);
+            drop(b);
         }
     }
-    EXPECT_EQ(leaks.made(), 0);
-}
-
-TEST(Compare, AtomsIntegersAgainstDoubles)
-{
-    leak_check leaks;
-    vorn_handle two = make_double(2.0), two_half = make_double(2.5), nan = make_double(NAN);
-    vorn_handle big = make_double(2147483647.5), minus = static_cast<vorn_handle>(-1073741824);
-    EXPECT_EQ(recursive_compare(1, 2), -1);
-    EXPECT_EQ(recursive_compare(2, two), 0);
-    EXPECT_EQ(recursive_compare(two_half, 2), 1);
-    EXPECT_EQ(recursive_compare(minus, 2147483647), -1);  // signed, not as raw handles
-    EXPECT_EQ(recursive_compare(static_cast<vorn_handle>(-1), 0), -1);
-    EXPECT_EQ(recursive_compare(2147483647, big), -1);  // the integer converts exactly
-    EXPECT_EQ(recursive_equal(2, two), 1);
-    EXPECT_EQ(recursive_equal(2, two_half), 0);
-    EXPECT_EQ(recursive_equal(3, 3), 1);
-    EXPECT_EQ(recursive_compare(nan, 1), 0);
-    EXPECT_EQ(recursive_compare(1, nan), 0);
-    EXPECT_EQ(recursive_equal(nan, nan), 0);
-    EXPECT_EQ(recursive_equal(nan, 1), 0);
-    for (vorn_handle h : {two, two_half, nan, big})
-        destroy(h);
-    EXPECT_EQ(leaks.made(), 0);
-}
-
-TEST(Compare, AtomsBelowSequencesAndMixedElements)
-{
-    leak_check leaks;
-    vorn_handle empty = words_of({}), nested_empty = build_sequence(1, null_sequence);
-    EXPECT_EQ(recursive_compare(5, empty), -1);
-    EXPECT_EQ(recursive_compare(empty, 5), 1);
-    EXPECT_EQ(recursive_equal(empty, null_sequence), 1);
-    for (bool as_bytes : {true, false}) {
-        vorn_handle five = stored(as_bytes, {5}), one = stored(as_bytes, {1}), pair = stored(as_bytes, {1, 2});
-        EXPECT_EQ(recursive_compare(five, nested_empty), -1);
-        EXPECT_EQ(recursive_compare(nested_empty, five), 1);
-        EXPECT_EQ(recursive_equal(one, 1), 0);
-        EXPECT_EQ(recursive_equal(1, one), 0);
-        // A double element against a byte read in place.
-        vorn_handle with_double = build_sequence(2, 1, make_double(2.0));
-        EXPECT_EQ(recursive_equal(pair, with_double), 1);
-        EXPECT_EQ(recursive_equal(with_double, pair), 1);
-        EXPECT_EQ(recursive_compare(pair, with_double), 0);
-        // A byte 200 is never -56, and a byte is below a larger handle value.
-        vorn_handle byte200 = stored(as_bytes, {200});
-        vorn_handle minus56 = build_sequence(1, static_cast<vorn_handle>(-56));
-        vorn_handle three_hundred = build_sequence(1, 300);
-        EXPECT_EQ(recursive_compare(byte200, minus56), 1);
-        EXPECT_EQ(recursive_compare(byte200, three_hundred), -1);
-        EXPECT_EQ(recursive_compare(three_hundred, nested_empty), -1);
-        for (vorn_handle h : {five, one, pair, with_double, byte200, minus56, three_hundred})
-            destroy(h);
-    }
-    destroy(empty);
-    destroy(nested_empty);
-    EXPECT_EQ(leaks.made(), 0);
-}
-
-TEST(Compare, NestedSequencesAndSharedElements)
-{
-    leak_check leaks;
-    for (int form = 0; form < 4; ++form) {
-        // {1, {"ab", {x}}} with the strings stored per `form`.
-        auto make = [](bool as_bytes, int last) {
-            vorn_handle inner = build_sequence(1, stored(as_bytes, {last}));
-            return build_sequence(2, 1, build_sequence(2, stored(as_bytes, {'a', 'b'}), inner));
-        };
-        vorn_handle a = make(form & 1, 3), b = make(form & 2, 4), c = make(form & 2, 3);
-        EXPECT_EQ(recursive_compare(a, b), -1);
-        EXPECT_EQ(recursive_compare(b, a), 1);
-        EXPECT_EQ(recursive_equal(a, b), 0);
-        EXPECT_EQ(recursive_compare(a, c), 0);
-        EXPECT_EQ(recursive_equal(a, c), 1);
-        destroy(a);
-        destroy(b);
-        destroy(c);
-    }
     // The same sequence on both sides orders as 0; a NaN inside stays unequal.
-    vorn_handle nan_seq = build_sequence(2, 1, make_double(NAN));
-    vorn_handle outer = build_sequence(2, nan_seq, nan_seq);
+    vorn_handle empty = seq("{}"), nan_seq = seq("{1,nan}"), outer = build_sequence(2, nan_seq, nan_seq);
+    EXPECT_EQ(recursive_equal(empty, null_sequence), 1);
     EXPECT_EQ(recursive_compare(nan_seq, nan_seq), 0);
     EXPECT_EQ(recursive_equal(nan_seq, nan_seq), 0);
     EXPECT_EQ(recursive_equal(outer, outer), 0);
     destroy(outer);
-    EXPECT_EQ(leaks.made(), 0);
-}
+    destroy(empty);
 
-TEST(Compare, NestingDeeperThanTheMachineStack)
-{
-    leak_check leaks;
-    // {{{...{x}...}}} nested 300000 deep on both sides, differing only at the
-    // bottom: a recursive walk would need several times the usual 8 MB stack.
-    const int depth = 300000;
-    auto chain = [depth](int bottom) {
-        vorn_handle s = bytes_of({bottom});
-        for (int k = 0; k < depth; ++k)
+    // Nested 300000 deep, differing only at the bottom: far beyond what the C stack would allow.
+    auto chain = [](const char *bottom) {
+        vorn_handle s = seq(bottom);
+        for (int k = 0; k < 300000; ++k)
             s = build_sequence(2, s, 7);
         return s;
     };
-    vorn_handle a = chain(1), b = chain(2), c = chain(1);
+    vorn_handle a = chain("b{1}"), b = chain("b{2}"), c = chain("b{1}");
     EXPECT_EQ(recursive_compare(a, b), -1);
     EXPECT_EQ(recursive_compare(b, a), 1);
     EXPECT_EQ(recursive_equal(a, b), 0);
     EXPECT_EQ(recursive_equal(a, c), 1);
     EXPECT_EQ(compare(a, c), 0);  // releases both
     destroy(b);
-    EXPECT_EQ(leaks.made(), 0);
-}
 
-TEST(Compare, BuiltinsReleaseTemporariesAndKeepHeldArguments)
-{
-    leak_check leaks;
+    // The built-ins release temporaries and keep held arguments.
     EXPECT_EQ(compare(make_string("ab"), make_string("abc")), -1);
-    EXPECT_EQ(equal(words_of({1, 2}), build_sequence(2, 1, make_double(2.0))), 1);
+    EXPECT_EQ(equal(words_of({1, 2}), seq("{1,2.0}")), 1);
     EXPECT_EQ(compare(make_double(2.5), 2), 1);
     EXPECT_EQ(leaks.made(), 0);
 
-    vorn_handle held = 0;
-    assign(&held, make_string("x"));
-    EXPECT_EQ(equal(held, make_string("x")), 1);
-    EXPECT_EQ(compare(make_double(1.0), held), -1);
-    EXPECT_EQ(refcount(held), 1);
-    EXPECT_EQ(length(held), 1);
+    vorn_handle x = held(make_string("x"));
+    EXPECT_EQ(equal(x, make_string("x")), 1);
+    EXPECT_EQ(compare(make_double(1.0), x), -1);
+    EXPECT_EQ(refcount(x), 1);
+    EXPECT_EQ(length(x), 1);
 
-    // The same temporary twice, and a temporary with an element of its own,
-    // are destroyed once.
-    vorn_handle t = make_string("t");
+    // The same temporary twice, and a temporary with an element of its own, are destroyed once.
+    vorn_handle t = make_string("t"), inner = make_string("in");
     EXPECT_EQ(compare(t, t), 0);
-    vorn_handle inner = make_string("in");
-    vorn_handle outer = build_sequence(1, inner);
-    EXPECT_EQ(equal(outer, inner), 0);
-    EXPECT_EQ(leaks.made(), 1);  // only `held` is left
-    assign(&held, 0);
-    EXPECT_EQ(leaks.made(), 0);
+    EXPECT_EQ(equal(build_sequence(1, inner), inner), 0);
+    EXPECT_EQ(leaks.made(), 1);  // only `x` is left
+    assign(&x, 0);
+}
+
+TEST_F(KeyedTables, SearchCodesAndInsertionPoints)
+{
+    using search = int32_t (*)(vorn_handle, vorn_handle);
+    const search cam = cam_key_index, bin = find_bin_is, map = find_key_is;
+    const char *mixed = "{-5,2.5,7,{},'a',{97,98},'b',{300},{{}}}";  // ascending; strings stored both ways
+    const struct {
+        search routine;
+        const char *list, *key;
+        int32_t code;
+    } probes[] = {
+        {cam, "{10,20,30}", "20", 2}, {cam, "{10,20,30}", "10", 1},
+        {cam, "{10,20,30}", "30", 3}, {cam, "{10,20,30}", "5", -1}, {cam, "{10,20,30}", "25", -3},
+        {cam, "{10,20,30}", "35", -4}, {bin, "{10,20,30}", "15", -2}, {bin, "{10,20,30}", "20.0", 2},
+        {cam, "{10,20,30}", "'a'", -4},  // every sequence key sorts after every atom
+        {cam, "b{10,20,30}", "20", 2}, {cam, "b{10,20,30}", "10", 1}, {cam, "b{10,20,30}", "30", 3},
+        {cam, "b{10,20,30}", "5", -1}, {cam, "b{10,20,30}", "25", -3}, {cam, "b{10,20,30}", "35", -4},
+        {bin, "b{10,20,30}", "15", -2}, {bin, "b{10,20,30}", "20.0", 2}, {cam, "b{10,20,30}", "'a'", -4},
+        {cam, mixed, "{97}", 5}, {cam, mixed, "'ab'", 6}, {cam, mixed, "{98}", 7}, {cam, mixed, "'aa'", -6},
+        {cam, mixed, "'c'", -8}, {cam, mixed, "-6", -1}, {cam, mixed, "3.0", -3}, {cam, mixed, "8", -4},
+        // The key list of a MAP.
+        {map, "{{'a','c'},b{1,2}}", "'c'", 2}, {map, "{{'a','c'},b{1,2}}", "{98}", -2},
+        {map, "{{'a','c'},b{1,2}}", "'z'", -3},
+    };
+    for (const auto &p : probes) {
+        vorn_handle list = seq(p.list), key = seq(p.key);
+        std::string was = show(list);
+        EXPECT_EQ(p.routine(list, key), p.code) << p.list << " " << p.key;
+        EXPECT_EQ(counts({list, key}) + show(list), "0,0" + was);  // nothing taken, released or widened
+        drop(list);
+        drop(key);
+    }
+
+    // Every key of the mixed list is found at its place, in a total order.
+    vorn_handle list = seq(mixed);
+    std::vector<vorn_handle> keys = elements(list);
+    for (int32_t i = 0; i < length(list); ++i) {
+        for (int32_t j = 0; j < length(list); ++j)
+            EXPECT_EQ(recursive_compare(keys[i], keys[j]), (i > j) - (i < j)) << i << " " << j;
+        EXPECT_EQ(cam_key_index(list, keys[i]), i + 1);
+    }
+    // No keys in the empty sequence, nor in a MAP made of two of them.
+    vorn_handle k = make_string("k"), fresh = build_sequence(2, null_sequence, null_sequence);
+    EXPECT_EQ(cam_key_index(null_sequence, k), -1);
+    EXPECT_EQ(find_key_is(fresh, k), -1);
+    for (vorn_handle h : {list, k, fresh})
+        destroy(h);
+}
+
+// Rows: 'f' find or 'm' match, x, s, the start (0: the plain form), result.
+TEST_F(FindMatch, RulesAndTemporariesOnEveryPath)
+{
+    const struct {
+        char which;
+        const char *x, *s;
+        int32_t start, expected;
+    } rows[] = {
+        {'f', "3", "{1,2,3}", 0, 3},          {'f', "4", "{1,2,3}", 0, 0},
+        {'f', "2.0", "{1,2,3}", 0, 0},        {'f', "2", "{1,2.0}", 0, 0},
+        {'f', "2.5", "{1,2.5}", 0, 2},        {'f', "{1}", "{{1},1}", 0, 1},
+        {'f', "{1,2}", "{{1},b{1,2}}", 0, 2}, {'f', "{}", "{1,{}}", 0, 2},
+        {'f', "65", "b{66,65}", 0, 2},        {'f', "200", "b{1,200}", 0, 2},
+        {'f', "65.0", "b{65}", 0, 0},         {'f', "321", "b{65}", 0, 0},
+        {'f', "3", "{3,1,3}", 1, 3},          {'f', "3", "{1,2}", 2, 0},
+        {'f', "66", "b{66,66}", 1, 2},        {'m', "{2,3}", "{1,2,3}", 0, 2},
+        {'m', "{3,4}", "{1,2,3}", 0, 0},      {'m', "{}", "{1,2}", 0, 1},
+        {'m', "{1,2,3,4}", "{1,2}", 0, 0},    {'m', "b{2,3}", "{1,2,3}", 0, 2},
+        {'m', "{2,3}", "b{1,2,3}", 0, 2},     {'m', "{2.0}", "{1,2}", 0, 2},
+        {'m', "{{1}}", "{1,{1}}", 0, 2},      {'m', "b{1,2}", "b{1,2,1,2}", 1, 3},
+        {'m', "b{2,1}", "b{1,2,1,2}", 0, 2},  {'m', "b{3}", "b{1,2}", 0, 0},
+        {'m', "{}", "{1,2}", 2, 3},           {'m', "{2}", "{1,2}", 2, 0},
+    };
+    for (const auto &r : rows) {
+        vorn_handle x = seq(r.x), s = seq(r.s), k = static_cast<vorn_handle>(r.start);
+        int32_t at = r.which == 'f' ? (r.start == 0 ? find(x, s) : find_from(x, s, k))
+                                    : (r.start == 0 ? match(x, s) : match_from(x, s, k));
+        EXPECT_EQ(at, r.expected) << r.which << " " << r.x << " in " << r.s << " after " << r.start;
+    }
+
+    // Temporaries are destroyed on every path, views included.
+    vorn_handle kept = held(seq("{1,2,3}")), t = seq("{1,2,3}");
+    EXPECT_EQ(match(slice(t, 2, 3), t), 2);  // x a view of the temporary s
+    t = seq("{1,2,3}");
+    EXPECT_EQ(find(slice(t, 1, 2), t), 0);
+    t = seq("b{1,2,3}");
+    EXPECT_EQ(match(t, t), 1);                                 // one temporary passed as both
+    EXPECT_EQ(match(seq("{3}"), slice(kept, 2, 3)), 2);        // s a temporary view
+    EXPECT_EQ(match(seq("{1,2,3,4}"), slice(kept, 1, 2)), 0);  // no room
+    EXPECT_EQ(find(kept, kept), 0);
+    EXPECT_EQ(refcount(kept), 1);
+    assign(&kept, 0);
+
+    // With the free list empty, a record read after it was freed would be destroyed twice.
+    std::vector<int32_t> spare;
+    while (free_tail != 0)
+        spare.push_back(new_object());
+    t = seq("{1,2,3}");
+    EXPECT_EQ(find(slice(t, 1, 2), t), 0);
+    for (int32_t i : spare)
+        destroy(vorn_double_handle(i));
+}
+
+TEST_F(FindMatch, ReportsOfTheSearches)
+{
+    expect_fatal({
+        // The empty key is reported before the list or MAP is looked at.
+        {[] { find_bin_is(5, null_sequence); }, "Search key cann\xC2\xB4t be empty ! "},
+        {[] { find_key_is(build_sequence(3, 1, 2, 3), make_string("")); },
+         "Search key cann\xC2\xB4t be empty ! "},
+        {[] { find_bin_is(5, make_string("a")); }, "Search list must be a sequence ! "},
+        // Two elements stored as bytes are not a MAP.
+        {[] { find_key_is(make_string("ab"), make_string("a")); }, "No Map construction ! "},
+        {[] { find(1, 5); }, "find's second argument : cann't operate on a Atom .\n"},
+        {[] { find_from(3, seq("{1,2}"), 3); }, "find_from : subscript 3 out of range [1 .. 2]\n"},
+        {[] { find_from(3, seq("{1,2}"), -1u); }, "find_from : subscript -1 out of range [1 .. 2]\n"},
+        {[] { find_from(3, seq("{1,2}"), seq("1.5")); },
+         "find_from : subscript error ! should be a integer .\n"},
+        {[] { match(seq("{1}"), 1); }, "match() no arg : cann't operate on a Atom .\n"},
+        {[] { match_from(seq("{1}"), seq("b{1,2}"), 3); },
+         "match_from : subscript 3 out of range [1 .. 2]\n"},
+        {[] { match_from(seq("{1}"), seq("{1}"), seq("{}")); },
+         "match_from : subscript error ! should be a integer .\n"},
+    });
 }

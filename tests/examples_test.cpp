@@ -1,14 +1,46 @@
 // The bundled example programs run as real processes and print what they
-// are meant to.
+// are meant to.  Each runs with VORN_LIVE_RECORDS set, which makes it write,
+// as it ends, how many records it still holds beyond the start-up objects:
+// every example must hand back everything it made.
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
 
 #include "support.h"
 
 using namespace vorn_test;
 
+namespace {
+
+const std::string examples = VORN_EXAMPLES_DIR;
+const std::string all_handed_back = "records held at exit: 0\n";
+
+child_result run_example(const std::string &command_line)
+{
+    return run_command("VORN_LIVE_RECORDS=1 " + examples + "/" + command_line);
+}
+
+// The lines of `text` that start with one of the prefixes, in order.
+std::string lines_starting(const std::string &text, std::initializer_list<const char *> prefixes)
+{
+    std::istringstream in(text);
+    std::string line, kept;
+    while (std::getline(in, line))
+        for (const char *p : prefixes)
+            if (line.rfind(p, 0) == 0)
+                kept += line + "\n";
+    return kept;
+}
+
+}  // namespace
+
 TEST(Examples, FirstProgramEndsInItsRunTimeError)
 {
-    auto r = run_command(std::string(VORN_EXAMPLES_DIR) + "/first_program");
+    auto r = run_command(examples + "/first_program");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "greeting length 4, refcount 1, stored as bytes, text \"vorn\"\n"
                      "numbers  length 3, refcount 1, stored as bytes, text \"ABC\"\n"
@@ -19,4 +51,98 @@ TEST(Examples, FirstProgramEndsInItsRunTimeError)
                      "numbers now holds 3 elements; greeting refcount 2\n"
                      "RUN_TIME_ERROR : length of an atom is undefined\n"
                      "crash routine: cleaning up before the end\n");
+}
+
+TEST(Examples, WordfreqCountsWordsAndRanksTiesInKeyOrder)
+{
+    scratch_dir dir;
+    std::string text = dir.path("text.txt");
+    std::ofstream(text) << "B a b, c! A b\r\na\n\nc's\n";  // a 3, b 3, c 2, s 1
+    auto r = run_example("wordfreq " + text);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "9 words, 4 different\n"
+                     " 1. a             3\n"
+                     " 2. b             3\n"
+                     " 3. c             2\n"
+                     " 4. s             1\n" +
+                         all_handed_back);
+
+    auto missing = run_example("wordfreq /nonexistent/text.txt");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "wordfreq: cannot open /nonexistent/text.txt\n");
+}
+
+// The README's main command runs this: the bundled text, no argument.
+TEST(Examples, WordfreqWithoutArgumentCountsTheBundledText)
+{
+    auto r = run_example("wordfreq");
+    EXPECT_EQ(r.status, 0);
+    std::string head = "71551 words, 318 different\n"
+                       " 1. the       17036\n"
+                       " 2. of         8443\n"
+                       " 3. and        5667\n";
+    EXPECT_EQ(r.out.substr(0, head.size()), head);
+    EXPECT_NE(r.out.find("\n20. be          424\n" + all_handed_back), std::string::npos) << r.out;
+}
+
+TEST(Examples, EchoInOneProgramPassesEveryLineBothWays)
+{
+    auto r = run_example("echo");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(lines_starting(r.out, {"server got", "client got", "records"}),
+              "server got: hello\nclient got: hello\n"
+              "server got: how are you?\nclient got: how are you?\n"
+              "server got: bye\nclient got: bye\n" +
+                  all_handed_back);
+    EXPECT_NE(r.out.find("Connected to Server IP 127.0.0.1\n"), std::string::npos) << r.out;
+}
+
+TEST(Examples, EchoServerAndClientAsTwoProcesses)
+{
+    std::fflush(stdout);
+    FILE *server = popen(("VORN_LIVE_RECORDS=1 " + examples + "/echo serve").c_str(), "r");
+    ASSERT_NE(server, nullptr);
+    std::string server_out;
+    char line[256];
+    int port = 0;
+    while (port == 0 && std::fgets(line, sizeof line, server) != nullptr) {
+        server_out += line;
+        std::sscanf(line, "echo server listening on port %d", &port);
+    }
+    ASSERT_NE(port, 0) << server_out;
+
+    auto client = run_example("echo client " + std::to_string(port));
+    while (std::fgets(line, sizeof line, server) != nullptr)
+        server_out += line;
+    int status = pclose(server);
+
+    EXPECT_EQ(client.status, 0);
+    EXPECT_EQ(lines_starting(client.out, {"client got", "records"}),
+              "client got: hello\nclient got: how are you?\nclient got: bye\n" + all_handed_back);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(lines_starting(server_out, {"server got", "Remote IP", "records"}),
+              "Remote IP  :  127.0.0.1\n"
+              "server got: hello\nserver got: how are you?\nserver got: bye\n" +
+                  all_handed_back);
+}
+
+TEST(Examples, CrashReportRunsTheCrashRoutinesAndFillsTheCrashFile)
+{
+    scratch_dir dir;
+    std::string crash_file = dir.path("crash.err");
+    auto r = run_example("crash_report " + crash_file);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "row 1 sums to 12\n"
+                     "row 2 sums to 2\n"
+                     "row 3 sums to 100\n"
+                     "row 4 sums to 7\n"
+                     "row 5 sums to 6\n"
+                     "RUN_TIME_ERROR : subscript : subscript 6 out of range [1 .. 5]\n"
+                     "crash routine: sums so far {12,2,100,7,6}\n"
+                     "crash routine: goodbye\n" +
+                         all_handed_back + "--> see " + crash_file + "\n");
+    std::string report = file_contents(crash_file);
+    size_t header_end = report.find('\n');
+    ASSERT_NE(header_end, std::string::npos) << report;
+    EXPECT_EQ(report.substr(header_end + 1), "subscript : subscript 6 out of range [1 .. 5]\n\n");
 }

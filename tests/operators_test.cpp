@@ -1,174 +1,100 @@
-// The binary operators: the two-integer rules, atoms of mixed kinds, the
-// element-wise engine over bytes and handles, reuse of temporary doubles,
-// whole-object relations, and every message the operators report.
-#include <gtest/gtest.h>
-
+// The operators: binary and unary rules for integers, doubles and mixed
+// atoms, the element-wise engine over bytes and handles, reuse of temporary
+// doubles, whole-object relations, random numbers, value parsing, compound
+// assignment, and every message they report.
 #include <cmath>
-#include <string>
+#include <set>
 
 #include "support.h"
 
 using namespace vorn_test;
 
-// Helpers shared with the unary and value-parsing suites.
-namespace ops_test {
-
-// A compact picture of an object: 5, 2.5d (a double), {1,2} (handles),
-// b{1,2} (bytes), nested as stored.
-std::string show(vorn_handle h)
-{
-    if (vorn_is_integer(h))
-        return std::to_string(static_cast<int32_t>(h));
-    if (vorn_is_double(h)) {
-        double d = vorn_double_value(h);
-        if (std::isnan(d))
-            return "nand";
-        char text[40];
-        snprintf(text, sizeof text, "%.17gd", d);
-        return text;
-    }
-    if (!vorn_is_sequence(h))
-        return "?";
-    vorn_record *r = vorn_record_of(h);
-    std::string out = r->length < 0 ? "b{" : "{";
-    int32_t n = r->length < 0 ? -r->length : r->length;
-    for (int32_t k = 0; k < n; ++k) {
-        if (k > 0)
-            out += ",";
-        out += r->length < 0 ? std::to_string(static_cast<unsigned char *>(r->data)[k])
-                             : show(static_cast<vorn_handle *>(r->data)[k]);
-    }
-    return out + "}";
-}
-
-// A sequence of handles (never packed into bytes) holding the elements:
-// integers (negative ones too) and handles.
-vorn_handle words_of(std::initializer_list<int64_t> elements)
-{
-    vorn_handle s = vorn_sequence_handle(new_sequence());
-    auto *w = static_cast<vorn_handle *>(malloc(elements.size() * sizeof(vorn_handle) + 1));
-    size_t k = 0;
-    for (int64_t e : elements)
-        w[k++] = reference(static_cast<vorn_handle>(e));
-    vorn_record *r = vorn_record_of(s);
-    r->data = w;
-    r->length = static_cast<int32_t>(elements.size());
-    return s;
-}
-
-// Destroys a result nobody holds.
-void drop(vorn_handle h)
-{
-    if (vorn_is_object(h) && refcount(h) == 0)
-        destroy(h);
-}
-
-// A fatal run in a child: exactly this message on standard output, status 1.
-void expect_fatal(const std::function<void()> &body, const std::string &message)
-{
-    auto r = run_child(body);
-    EXPECT_EQ(r.out, "RUN_TIME_ERROR : " + message);
-    EXPECT_EQ(r.status, 1);
-}
-
-}  // namespace ops_test
-
-using namespace ops_test;
+using Operators = store_test;
+using Unary = store_test;
+using ValueParsing = store_test;
+using CompoundAssignment = store_test;
 
 namespace {
 
 using binary = vorn_handle (*)(vorn_handle, vorn_handle);
+using unary = vorn_handle (*)(vorn_handle);
 
-// An atom operand, made fresh (a temporary) for every run.
-struct atom {
-    bool dbl;
-    double v;
-    vorn_handle make() const { return dbl ? make_double(v) : static_cast<vorn_handle>(static_cast<int32_t>(v)); }
-};
-atom I(int32_t v) { return {false, static_cast<double>(v)}; }
-atom D(double v) { return {true, v}; }
-
+// An operator, its worker's code, two atoms written as `seq` reads them (fresh temporaries) and the result.
 struct binary_case {
     binary op;
     int32_t code;
-    atom a, b;
-    const char *want;
+    const char *a, *b, *want;
 };
 
-// The result of the operator, and of the atom worker under the same code.
-std::string run_operator(binary op, atom a, atom b)
-{
-    vorn_handle r = op(a.make(), b.make());
-    std::string s = show(r);
-    drop(r);
-    return s;
-}
-std::string run_worker(int32_t code, atom a, atom b)
+// The atom workers under an operator code.
+vorn_handle recursive_op_with(int32_t code, vorn_handle a, vorn_handle b)
 {
     operand = code;
-    vorn_handle r = recursive_op(a.make(), b.make());
-    std::string s = show(r);
-    drop(r);
-    return s;
+    return recursive_op(a, b);
+}
+vorn_handle recursive_uop_with(int32_t code, vorn_handle x)
+{
+    operand = code;
+    return recursive_uop(x);
 }
 
 }  // namespace
 
-TEST(Operators, TwoIntegers)
+TEST_F(Operators, AtomRules)
 {
-    leak_check leaks;
     const binary_case cases[] = {
-        {add, 0, I(2), I(3), "5"}, {add, 0, I(2147483647), I(1), "2147483648d"},
-        {add, 0, I(-805306367), I(0), "-805306367"}, {add, 0, I(-805306368), I(0), "-805306368d"},
-        {add, 0, I(-1073741824), I(-1073741824), "-2147483648d"},
-        {subtract, 1, I(-805306367), I(1), "-805306368d"}, {subtract, 1, I(5), I(7), "-2"},
-        {subtract, 1, I(2147483647), I(-1), "2147483648d"},
-        {multiply, 2, I(65536), I(32768), "2147483648d"}, {multiply, 2, I(-1073741824), I(1), "-1073741824d"},
-        {multiply, 2, I(-6), I(7), "-42"},
-        {divide, 3, I(7), I(2), "3.5d"}, {divide, 3, I(6), I(3), "2"},
-        {divide, 3, I(-7), I(2), "-3.5d"}, {divide, 3, I(2147483647), I(-1), "-2147483647d"},
-        {divide, 3, I(-1073741824), I(-1), "1073741824"},
-        {wrap_remainder, 21, I(7), I(-2), "1"}, {wrap_remainder, 21, I(-7), I(2), "-1"},
-        {wrap_remainder, 21, I(-1073741824), I(-1), "0"},
-        {power, 27, I(2), I(10), "1024"}, {power, 27, I(2), I(30), "1073741824"},
-        {power, 27, I(2), I(31), "2147483648d"}, {power, 27, I(-3), I(3), "-27"},
-        {power, 27, I(3), I(3), "27"}, {power, 27, I(2), I(-1), "1"},
-        {power, 27, I(3), I(-1), "0"}, {power, 27, I(3), I(40), "1.2157665459056929e+19d"},
-        {power, 27, I(50000), I(2), "2500000000d"}, {power, 27, I(-46340), I(2), "2147395600"},
-        {power, 27, I(-2), I(31), "-2147483648d"}, {power, 27, I(0), I(-1), "infd"},
-        {power, 27, I(9), I(0), "1"}, {power, 27, I(9), I(1), "9"},
-        {vorn_xor, 6, I(0), I(5), "1"}, {vorn_xor, 6, I(3), I(5), "0"},
-        {vorn_xor, 6, I(0), I(0), "0"},
-        {and_bits, 17, I(12), I(10), "8"},
-        {or_bits, 15, I(1), I(2), "3"},
-        {xor_bits, 16, I(6), I(3), "5"}, {xor_bits, 16, I(1073741824), I(-1), "-1073741825d"},
-        {and_bits, 17, I(-1), I(-1073741824), "-1073741824"},
-        {greater_than, 7, I(2), I(1), "1"}, {greater_than, 7, I(-1), I(1), "0"},
-        {less_than, 8, I(-1), I(1), "1"},
-        {equals, 9, I(4), I(4), "1"},
-        {not_equal, 10, I(4), I(4), "0"},
-        {greater_equal, 11, I(4), I(4), "1"},
-        {less_equal, 12, I(5), I(4), "0"},
+        // Two integers: an integer result while it stays in the class.
+        {add, 0, "2", "3", "5"}, {add, 0, "2147483647", "1", "2147483648d"},
+        {add, 0, "-805306367", "0", "-805306367"}, {add, 0, "-805306368", "0", "-805306368d"},
+        {add, 0, "-1073741824", "-1073741824", "-2147483648d"},
+        {subtract, 1, "-805306367", "1", "-805306368d"}, {subtract, 1, "5", "7", "-2"},
+        {subtract, 1, "2147483647", "-1", "2147483648d"}, {multiply, 2, "65536", "32768", "2147483648d"},
+        {multiply, 2, "-1073741824", "1", "-1073741824d"}, {multiply, 2, "-6", "7", "-42"},
+        {divide, 3, "7", "2", "3.5d"}, {divide, 3, "6", "3", "2"}, {divide, 3, "-7", "2", "-3.5d"},
+        {divide, 3, "2147483647", "-1", "-2147483647d"}, {divide, 3, "-1073741824", "-1", "1073741824"},
+        {wrap_remainder, 21, "7", "-2", "1"}, {wrap_remainder, 21, "-7", "2", "-1"},
+        {wrap_remainder, 21, "-1073741824", "-1", "0"}, {power, 27, "2", "10", "1024"},
+        {power, 27, "2", "30", "1073741824"}, {power, 27, "2", "31", "2147483648d"},
+        {power, 27, "-3", "3", "-27"}, {power, 27, "3", "3", "27"}, {power, 27, "2", "-1", "1"},
+        {power, 27, "3", "-1", "0"}, {power, 27, "3", "40", "1.2157665459056929e+19d"},
+        {power, 27, "50000", "2", "2500000000d"}, {power, 27, "-46340", "2", "2147395600"},
+        {power, 27, "-2", "31", "-2147483648d"}, {power, 27, "0", "-1", "infd"}, {power, 27, "9", "0", "1"},
+        {power, 27, "9", "1", "9"}, {vorn_xor, 6, "0", "5", "1"}, {vorn_xor, 6, "3", "5", "0"},
+        {vorn_xor, 6, "0", "0", "0"}, {and_bits, 17, "12", "10", "8"}, {or_bits, 15, "1", "2", "3"},
+        {xor_bits, 16, "6", "3", "5"}, {xor_bits, 16, "1073741824", "-1", "-1073741825d"},
+        {and_bits, 17, "-1", "-1073741824", "-1073741824"}, {greater_than, 7, "2", "1", "1"},
+        {greater_than, 7, "-1", "1", "0"}, {less_than, 8, "-1", "1", "1"}, {equals, 9, "4", "4", "1"},
+        {not_equal, 10, "4", "4", "0"}, {greater_equal, 11, "4", "4", "1"}, {less_equal, 12, "5", "4", "0"},
+        // Mixed atoms.
+        {add, 0, "1", "2.5", "3.5d"}, {subtract, 1, "1.5", "3", "-1.5d"}, {multiply, 2, "2.0", "3", "6d"},
+        {divide, 3, "1.0", "4", "0.25d"}, {divide, 3, "1", "-0.5", "-2d"},
+        {wrap_remainder, 21, "7.5", "2", "1.5d"}, {wrap_remainder, 21, "-7.5", "2", "-1.5d"},
+        {power, 27, "2.0", "0.5", "1.4142135623730951d"}, {power, 27, "4", "0.5", "2d"},
+        {vorn_and, 4, "2", "0.5", "0"}, {vorn_and, 4, "2.5", "3", "1"}, {vorn_and, 4, "2", "nan", "1"},
+        {vorn_or, 5, "0", "0.5", "0"}, {vorn_or, 5, "-0.9", "3e9", "1"}, {vorn_xor, 6, "0.0", "0", "0"},
+        {vorn_xor, 6, "1.0", "0", "1"}, {equals, 9, "1.5", "1.5", "1"}, {equals, 9, "2", "2.0", "1"},
+        {greater_equal, 11, "1.5", "1.5", "1"}, {less_equal, 12, "2.5", "1.5", "0"},
+        {not_equal, 10, "1.5", "2.5", "1"}, {greater_than, 7, "3", "2.5", "1"},
+        {less_than, 8, "2", "2.0", "0"}, {equals, 9, "nan", "nan", "0"}, {not_equal, 10, "nan", "1", "1"},
+        {greater_equal, 11, "nan", "1", "0"}, {less_than, 8, "nan", "1", "0"},
+        {and_bits, 17, "-1", "2.9", "2"}, {or_bits, 15, "-2.9", "1", "-1"},
+        {and_bits, 17, "-1", "-1.5e9", "-1500000000d"}, {xor_bits, 16, "3e9", "0", "-2147483648d"},
+        {xor_bits, 16, "nan", "-1", "2147483647"},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << "code " << c.code << " " << c.a.v << ", " << c.b.v);
-        EXPECT_EQ(run_operator(c.op, c.a, c.b), c.want);
-        EXPECT_EQ(run_worker(c.code, c.a, c.b), c.want);
+        SCOPED_TRACE(testing::Message() << "code " << c.code << " " << c.a << ", " << c.b);
+        EXPECT_EQ(show_drop(c.op(seq(c.a), seq(c.b))), c.want);
+        EXPECT_EQ(show_drop(recursive_op_with(c.code, seq(c.a), seq(c.b))), c.want);
     }
-    EXPECT_EQ(leaks.made(), 0);
 }
 
-TEST(Operators, AndOrHandBackAnOperand)
+TEST_F(Operators, AndOrHandBackAnOperandTemporaryDoublesAreReused)
 {
-    leak_check leaks;
-    EXPECT_EQ(vorn_and(3, 5), 5u);
-    EXPECT_EQ(vorn_and(0, 7), 0u);
-    EXPECT_EQ(vorn_or(0, 7), 7u);
-    EXPECT_EQ(vorn_or(4, 9), 4u);
-    EXPECT_EQ(vorn_or(0, 0), 0u);
+    std::vector<vorn_handle> got{vorn_and(3, 5), vorn_and(0, 7), vorn_or(0, 7), vorn_or(4, 9), vorn_or(0, 0)};
+    EXPECT_EQ(got, (std::vector<vorn_handle>{5, 0, 7, 4, 0}));
     // The worker gives truth values for the same pairs.
-    EXPECT_EQ(run_worker(4, I(3), I(5)), "1");
-    EXPECT_EQ(run_worker(5, I(0), I(7)), "1");
+    EXPECT_EQ(show_drop(recursive_op_with(4, 3, 5)), "1");
+    EXPECT_EQ(show_drop(recursive_op_with(5, 0, 7)), "1");
 
     // A first operand that settles the result leaves the second untouched.
     vorn_handle s = words_of({1, 2});
@@ -177,60 +103,11 @@ TEST(Operators, AndOrHandBackAnOperand)
     EXPECT_EQ(refcount(s), 0);
     EXPECT_EQ(show(s), "{1,2}");
     // 0 or a sequence goes element-wise; so does and with a true integer.
-    vorn_handle r = vorn_or(0, s);
-    EXPECT_EQ(show(r), "{1,1}");
-    drop(r);
-    s = words_of({0, 2});
-    r = vorn_and(2, s);
-    EXPECT_EQ(show(r), "{0,1}");
-    drop(r);
-    EXPECT_EQ(leaks.made(), 0);
-}
+    EXPECT_EQ(show_drop(vorn_or(0, s)), "{1,1}");
+    EXPECT_EQ(show_drop(vorn_and(2, words_of({0, 2}))), "{0,1}");
 
-TEST(Operators, MixedAtoms)
-{
-    leak_check leaks;
-    const double nan = std::nan("");
-    const binary_case cases[] = {
-        {add, 0, I(1), D(2.5), "3.5d"},
-        {subtract, 1, D(1.5), I(3), "-1.5d"},
-        {multiply, 2, D(2.0), I(3), "6d"},
-        {divide, 3, D(1.0), I(4), "0.25d"}, {divide, 3, I(1), D(-0.5), "-2d"},
-        {wrap_remainder, 21, D(7.5), I(2), "1.5d"}, {wrap_remainder, 21, D(-7.5), I(2), "-1.5d"},
-        {power, 27, D(2.0), D(0.5), "1.4142135623730951d"}, {power, 27, I(4), D(0.5), "2d"},
-        {vorn_and, 4, I(2), D(0.5), "0"}, {vorn_and, 4, D(2.5), I(3), "1"},
-        {vorn_and, 4, I(2), D(nan), "1"},
-        {vorn_or, 5, I(0), D(0.5), "0"}, {vorn_or, 5, D(-0.9), D(3e9), "1"},
-        {vorn_xor, 6, D(0.0), I(0), "0"}, {vorn_xor, 6, D(1.0), I(0), "1"},
-        {equals, 9, D(1.5), D(1.5), "1"}, {equals, 9, I(2), D(2.0), "1"},
-        {greater_equal, 11, D(1.5), D(1.5), "1"},
-        {less_equal, 12, D(2.5), D(1.5), "0"},
-        {not_equal, 10, D(1.5), D(2.5), "1"},
-        {greater_than, 7, I(3), D(2.5), "1"},
-        {less_than, 8, I(2), D(2.0), "0"},
-        {equals, 9, D(nan), D(nan), "0"},
-        {not_equal, 10, D(nan), I(1), "1"},
-        {greater_equal, 11, D(nan), I(1), "0"},
-        {less_than, 8, D(nan), I(1), "0"},
-        {and_bits, 17, I(-1), D(2.9), "2"},
-        {or_bits, 15, D(-2.9), I(1), "-1"},
-        {and_bits, 17, I(-1), D(-1.5e9), "-1500000000d"},
-        {xor_bits, 16, D(3e9), I(0), "-2147483648d"}, {xor_bits, 16, D(nan), I(-1), "2147483647"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << "code " << c.code << " " << c.a.v << ", " << c.b.v);
-        EXPECT_EQ(run_operator(c.op, c.a, c.b), c.want);
-        EXPECT_EQ(run_worker(c.code, c.a, c.b), c.want);
-    }
-    EXPECT_EQ(leaks.made(), 0);
-}
-
-TEST(Operators, TemporaryDoublesAreReused)
-{
-    leak_check leaks;
-    // The second operand's record first, then the first's.
-    vorn_handle t = make_double(1.5);
-    vorn_handle r = add(t, 1);
+    // Temporary doubles are reused: the second operand's record first, then the first's.
+    vorn_handle t = make_double(1.5), r = add(t, 1);
     EXPECT_EQ(r, t);
     EXPECT_EQ(show(r), "2.5d");
     EXPECT_EQ(refcount(r), 0);
@@ -243,9 +120,7 @@ TEST(Operators, TemporaryDoublesAreReused)
     drop(r);
 
     // Held doubles are never written: a new record, both left alone.
-    vorn_handle x = 0, y = 0;
-    assign(&x, make_double(3.0));
-    assign(&y, make_double(4.0));
+    vorn_handle x = held(make_double(3.0)), y = held(make_double(4.0));
     r = multiply(x, y);
     EXPECT_TRUE(r != x && r != y);
     EXPECT_EQ(show(x) + show(y) + show(r), "3d4d12d");
@@ -271,142 +146,325 @@ TEST(Operators, TemporaryDoublesAreReused)
     t = make_double(6.0);
     EXPECT_EQ(and_bits(t, t), 6u);
     EXPECT_EQ(leaks.made(), before);
-    assign(&x, 0);
-    assign(&y, 0);
-    EXPECT_EQ(leaks.made(), 0);
+    let_go({&x, &y});
 }
 
-TEST(Operators, ElementWiseShapesAndStorage)
+TEST_F(Operators, ElementWiseShapesStorageAndCounts)
 {
-    leak_check leaks;
-    const char high[] = {'a', static_cast<char>(200), 0};
-    struct {
-        vorn_handle r;
-        const char *want;
-    } cases[] = {
-        {equals(make_string("abc"), make_string("abd")), "b{1,1,0}"},
-        {add(make_string(high), 1), "b{98,201}"}, {add(make_string(high), 100), "{197,300}"},
-        {add(words_of({1, words_of({2, 3})}), 1), "{2,{3,4}}"},
-        {subtract(10, make_string("ab")), "{-87,-88}"},
-        {add(make_string("ab"), words_of({1, 300})), "{98,398}"},
-        {add(make_string("ab"), words_of({1, 1})), "b{98,99}"},
-        {add(make_string("ab"), words_of({1, words_of({1, 2})})), "{98,{99,100}}"},
-        {add(words_of({1, 2}), words_of({3, 4})), "{4,6}"},
-        {multiply(words_of({1, 2}), make_double(0.5)), "{0.5d,1d}"},
-        {wrap_remainder(words_of({7, -7}), 2), "{1,-1}"},
-        {divide(null_sequence, make_double(0.0)), "{}"},
-        {add(make_string(""), make_string("")), "{}"},
+    expect_shown({
+        {equals(make_string("abc"), make_string("abd")), "b{1,1,0}"}, {add(seq("b{97,200}"), 1), "b{98,201}"},
+        {add(seq("b{97,200}"), 100), "{197,300}"}, {add(seq("{1,{2,3}}"), 1), "{2,{3,4}}"},
+        {subtract(10, make_string("ab")), "{-87,-88}"}, {add(make_string("ab"), seq("{1,300}")), "{98,398}"},
+        {add(make_string("ab"), seq("{1,1}")), "b{98,99}"},
+        {add(make_string("ab"), seq("{1,{1,2}}")), "{98,{99,100}}"},
+        {add(seq("{1,2}"), seq("{3,4}")), "{4,6}"},
+        {multiply(seq("{1,2}"), make_double(0.5)), "{0.5d,1d}"}, {wrap_remainder(seq("{7,-7}"), 2), "{1,-1}"},
+        {divide(null_sequence, make_double(0.0)), "{}"}, {add(make_string(""), make_string("")), "{}"},
         {greater_than(make_string("az"), 'b'), "b{0,1}"},
-        {xor_bits(words_of({1073741824}), -1), "{-1073741825d}"},
-    };
-    for (auto &c : cases) {
-        EXPECT_EQ(show(c.r), c.want);
-        drop(c.r);
-    }
+        {xor_bits(seq("{1073741824}"), -1), "{-1073741825d}"},
+    });
+    // The engine itself, under the code in `operand`.
+    operand = 19;
+    EXPECT_EQ(show_drop(autosequence(make_string("ab"), make_string("c"))), "b{97,98,99}");
+    EXPECT_EQ(show_drop(recursive_op(5, 6)), "b{5,6}");
+    operand = 2;
+    EXPECT_EQ(show_drop(autosequence(seq("{2,3}"), 4)), "{8,12}");
+    EXPECT_EQ(autosequence(6, 7), 42u);
+
     // Sub-results are held once by the result; the operands were released.
-    vorn_handle r = add(words_of({1, words_of({2, 3})}), make_double(0.5));
-    vorn_handle *w = static_cast<vorn_handle *>(vorn_record_of(r)->data);
-    EXPECT_EQ(refcount(w[0]), 1);
-    EXPECT_EQ(refcount(w[1]), 1);
+    vorn_handle r = add(seq("{1,{2,3}}"), make_double(0.5));
+    std::vector<vorn_handle> w = elements(r);
+    EXPECT_EQ(counts({w[0], w[1]}), "1,1");
     EXPECT_EQ(leaks.made(), 5);  // the result, 1.5, the inner sequence, 2.5, 3.5
     drop(r);
-    EXPECT_EQ(leaks.made(), 0);
-}
 
-TEST(Operators, AtomOperandOutlivesTheElements)
-{
-    leak_check leaks;
+    // An atom operand outlives the elements: each gets a double of its own, and the temporary double is gone.
     vorn_handle t = make_double(0.5);
-    vorn_handle r = add(t, words_of({1, 2, 3}));
+    r = add(t, seq("{1,2,3}"));
     EXPECT_EQ(show(r), "{1.5d,2.5d,3.5d}");
-    vorn_handle *w = static_cast<vorn_handle *>(vorn_record_of(r)->data);
+    w = elements(r);
     EXPECT_TRUE(w[0] != w[1] && w[1] != w[2] && w[0] != t && w[1] != t && w[2] != t);
     EXPECT_EQ(refcount(w[0]) + refcount(w[1]) + refcount(w[2]), 3);
-    EXPECT_EQ(leaks.made(), 4);  // the temporary double is gone
+    EXPECT_EQ(leaks.made(), 4);
     drop(r);
 
     // Held operands keep their values and counts.
-    vorn_handle s = 0, d = 0;
-    assign(&s, words_of({1, 2}));
-    assign(&d, make_double(2.0));
-    r = multiply(s, d);
-    EXPECT_EQ(show(r), "{2d,4d}");
-    EXPECT_EQ(refcount(s), 1);
-    EXPECT_EQ(refcount(d), 1);
+    vorn_handle s = held(seq("{1,2}")), d = held(make_double(2.0));
+    EXPECT_EQ(show_drop(multiply(s, d)), "{2d,4d}");
+    EXPECT_EQ(counts({s, d}), "1,1");
     EXPECT_EQ(show(s), "{1,2}");
-    drop(r);
-    assign(&s, 0);
-    assign(&d, 0);
-    EXPECT_EQ(leaks.made(), 0);
+    let_go({&s, &d});
 }
 
-TEST(Operators, EngineEntryPoints)
+TEST_F(Operators, WholeObjectRelationsAndMessages)
 {
-    leak_check leaks;
-    operand = 19;
-    vorn_handle r = autosequence(make_string("ab"), make_string("c"));
-    EXPECT_EQ(show(r), "b{97,98,99}");
-    drop(r);
-    r = recursive_op(5, 6);
-    EXPECT_EQ(show(r), "b{5,6}");
-    drop(r);
-    operand = 2;
-    r = autosequence(words_of({2, 3}), 4);
-    EXPECT_EQ(show(r), "{8,12}");
-    drop(r);
-    EXPECT_EQ(autosequence(6, 7), 42u);
-    EXPECT_EQ(leaks.made(), 0);
-}
-
-TEST(Operators, WholeObjectRelations)
-{
-    leak_check leaks;
     EXPECT_EQ(BOOL_relation(9, make_string("abc"), make_string("abc")), 1);
     EXPECT_EQ(BOOL_relation(10, make_string("abc"), make_string("abd")), 1);
-    EXPECT_EQ(BOOL_relation(7, words_of({1, 2, 3}), words_of({1, 2})), 1);
+    EXPECT_EQ(BOOL_relation(7, seq("{1,2,3}"), seq("{1,2}")), 1);
     EXPECT_EQ(BOOL_relation(8, 5, null_sequence), 1);
     EXPECT_EQ(BOOL_relation(11, 2, 2), 1);
     EXPECT_EQ(BOOL_relation(12, 3, 2), 0);
     EXPECT_EQ(BOOL_relation(10, make_double(2.0), 2), 0);
-    EXPECT_EQ(BOOL_relation(12, make_string("ab"), words_of({97, 98})), 1);
+    EXPECT_EQ(BOOL_relation(12, make_string("ab"), seq("{97,98}")), 1);
     vorn_handle t = make_string("x");
     EXPECT_EQ(BOOL_relation(9, t, t), 1);
     EXPECT_EQ(leaks.made(), 0);
 
-    vorn_handle held = 0;
-    assign(&held, make_string("abc"));
-    EXPECT_EQ(BOOL_relation(11, held, make_string("abb")), 1);
-    EXPECT_EQ(refcount(held), 1);
-    assign(&held, 0);
-    EXPECT_EQ(leaks.made(), 0);
-}
+    vorn_handle s = held(make_string("abc"));
+    EXPECT_EQ(BOOL_relation(11, s, make_string("abb")), 1);
+    EXPECT_EQ(refcount(s), 1);
+    assign(&s, 0);
 
-namespace {
-// The atom worker under an operator code.
-vorn_handle recursive_op_with(int32_t code, vorn_handle a, vorn_handle b)
-{
-    operand = code;
-    return recursive_op(a, b);
-}
-}  // namespace
-
-TEST(Operators, Messages)
-{
     const std::string by_zero = "attempt to divide by 0\n";
-    expect_fatal([] { divide(7, 0); }, by_zero);
-    expect_fatal([] { divide(null_sequence, 0); }, by_zero);
-    expect_fatal([] { divide(make_double(7.0), 0); }, by_zero);
-    expect_fatal([] { divide(7, make_double(0.0)); }, by_zero);
-    expect_fatal([] { divide(words_of({1}), make_double(-0.0)); }, by_zero);
-    expect_fatal([] { wrap_remainder(make_double(7.0), 0); }, by_zero);
-    expect_fatal([] { wrap_remainder(7, make_double(0.0)); }, by_zero);
-    expect_fatal([] { recursive_op_with(3, 1, 0); }, by_zero);
     const std::string no_remainder = "Can't get remainder of a number divided by 0\n";
-    expect_fatal([] { wrap_remainder(7, 0); }, no_remainder);
-    expect_fatal([] { wrap_remainder(words_of({7}), 0); }, no_remainder);
-    expect_fatal([] { add(words_of({1, 2}), make_string("abc")); }, "Sequence lengths are not the same (2 3)\n");
-    expect_fatal([] { recursive_op_with(0, null_sequence, 1); }, "Ill type at seq\n");
-    expect_fatal([] { recursive_op_with(0, 1, null_sequence); }, "Ill type at integer\n");
-    expect_fatal([] { recursive_op_with(0, make_double(1.5), null_sequence); }, "Ill type at double\n");
-    expect_fatal([] { recursive_op_with(13, 1, 2); }, "hier mag je nooit komen !\n");
+    expect_fatal({
+        {[] { divide(7, 0); }, by_zero},
+        {[] { divide(null_sequence, 0); }, by_zero},
+        {[] { divide(make_double(7.0), 0); }, by_zero},
+        {[] { divide(7, make_double(0.0)); }, by_zero},
+        {[] { divide(seq("{1}"), make_double(-0.0)); }, by_zero},
+        {[] { wrap_remainder(make_double(7.0), 0); }, by_zero},
+        {[] { wrap_remainder(7, make_double(0.0)); }, by_zero},
+        {[] { recursive_op_with(3, 1, 0); }, by_zero},
+        {[] { wrap_remainder(7, 0); }, no_remainder},
+        {[] { wrap_remainder(seq("{7}"), 0); }, no_remainder},
+        {[] { add(seq("{1,2}"), make_string("abc")); }, "Sequence lengths are not the same (2 3)\n"},
+        {[] { recursive_op_with(0, null_sequence, 1); }, "Ill type at seq\n"},
+        {[] { recursive_op_with(0, 1, null_sequence); }, "Ill type at integer\n"},
+        {[] { recursive_op_with(0, make_double(1.5), null_sequence); }, "Ill type at double\n"},
+        {[] { recursive_op_with(13, 1, 2); }, "hier mag je nooit komen !\n"},
+    });
+}
+
+TEST_F(Unary, AtomRulesTemporaryDoublesAndTheWalk)
+{
+    const struct {
+        unary op;
+        int32_t code;
+        const char *x, *want;  // x as `seq` reads it
+    } cases[] = {
+        {vorn_not, 13, "0", "1"}, {vorn_not, 13, "5", "0"}, {vorn_not, 13, "0.0", "1d"},
+        {vorn_not, 13, "2.5", "0d"}, {negate, 14, "5", "-5"}, {negate, 14, "-1073741824", "1073741824"},
+        {negate, 14, "1073741824", "-1073741824"}, {negate, 14, "1073741825", "-1073741825d"},
+        {negate, 14, "2147483647", "-2147483647d"}, {negate, 14, "2.5", "-2.5d"}, {not_bits, 18, "0", "-1"},
+        {not_bits, 18, "5", "-6"}, {not_bits, 18, "-1073741824", "1073741823"},
+        {not_bits, 18, "1073741824", "-1073741825d"}, {not_bits, 18, "5.7", "-6"},
+        {not_bits, 18, "-5.7", "4"}, {not_bits, 18, "3e9", "2147483647"},
+        {not_bits, 18, "1.5e9", "-1500000001d"}, {wrap_floor, 20, "7", "7"}, {wrap_floor, 20, "2.7", "2"},
+        {wrap_floor, 20, "-2.5", "-3"}, {wrap_floor, 20, "3.0e9", "3000000000d"},
+        {wrap_floor, 20, "-1073741824.0", "-1073741824"}, {wrap_floor, 20, "-1073741824.5", "-1073741825d"},
+        {wrap_floor, 20, "2147483647.0", "2147483647"}, {wrap_floor, 20, "nan", "nand"},
+        {wrap_sqrt, 26, "16", "4"}, {wrap_sqrt, 26, "2", "1"}, {wrap_sqrt, 26, "10", "3"},
+        {wrap_sqrt, 26, "2147483647", "46341"}, {wrap_sqrt, 26, "-4", "nand"},
+        {wrap_sqrt, 26, "2.0", "1.4142135623730951d"}, {wrap_sqrt, 26, "-4.0", "nand"},
+        {wrap_sin, 22, "0", "0d"}, {wrap_cos, 23, "0", "1d"}, {wrap_tan, 24, "0.0", "0d"},
+        {wrap_arctan, 25, "1", "0.78539816339744828d"}, {wrap_log, 29, "1", "0d"},
+        {wrap_log, 29, "0", "-infd"}, {wrap_log, 29, "-1.0", "nand"}, {upper, 30, "97", "65"},
+        {upper, 30, "65", "65"}, {lower, 31, "90", "122"}, {lower, 31, "49", "49"},
+        {upper, 30, "97.0", "97d"}, {lower, 31, "65.5", "65.5d"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "code " << c.code << " " << c.x);
+        EXPECT_EQ(show_drop(c.op(seq(c.x))), c.want);
+        EXPECT_EQ(show_drop(recursive_uop_with(c.code, seq(c.x))), c.want);
+    }
+    // Inside a sequence a character is the low 16 bits, read signed; the fast path maps the whole integer.
+    EXPECT_EQ(show_drop(upper(65633)), "65633");
+    EXPECT_EQ(show_drop(recursive_uop_with(30, 65633)), "65");
+    EXPECT_EQ(show_drop(recursive_uop_with(31, 40000)), "-25536");
+    expect_fatal({{[] { wrap_set_rand(make_double(2.0)); }, "set_rand arg. must be a integer\n"},
+                  {[] { recursive_uop_with(14, null_sequence); }, "Ill type in recursive_uop\n"},
+                  {[] { recursive_uop_with(0, 1); }, "hier mag je nooit komen !\n"}});
+
+    // Temporary doubles are reused.
+    vorn_handle t = make_double(0.5);
+    EXPECT_EQ(negate(t), t);
+    EXPECT_EQ(wrap_sin(multiply(t, -2)), t);  // sin(x * -2): one record
+    EXPECT_EQ(leaks.made(), 1);
+    EXPECT_NEAR(vorn_double_value(t), std::sin(1.0), 1e-15);
+    EXPECT_EQ(upper(t), t);
+    // Integer results release the temporary.
+    EXPECT_EQ(wrap_floor(t), 0u);
+    EXPECT_EQ(not_bits(make_double(2.0)), static_cast<vorn_handle>(-3));
+    EXPECT_EQ(leaks.made(), 0);
+
+    // A held double is read, never written; the floor of 2147483647.0 stays a double.
+    vorn_handle x = held(make_double(2147483647.0));
+    for (auto [op, want] : {std::pair<unary, const char *>{negate, "-2147483647d"},
+                            {wrap_floor, "2147483647d"}, {lower, "2147483647d"}}) {
+        vorn_handle r = op(x);
+        EXPECT_NE(r, x);
+        EXPECT_EQ(show_drop(r), want);
+    }
+    EXPECT_EQ(show(x), "2147483647d");
+    EXPECT_EQ(refcount(x), 1);
+    assign(&x, 0);
+    EXPECT_EQ(leaks.made(), 0);
+
+    expect_shown({
+        {upper(make_string("abc1")), "b{65,66,67,49}"}, {lower(make_string("AbC")), "b{97,98,99}"},
+        {negate(make_string("ab")), "{-97,-98}"},       {vorn_not(seq("{0,3,0.0}")), "{1,0,1d}"},
+        {upper(seq("{97,65633,{98}}")), "{65,65,{66}}"}, {wrap_floor(seq("{1.5,2,{-0.5}}")), "{1,2,{-1}}"},
+        {wrap_sqrt(seq("{16,25}")), "{4,5}"},            {not_bits(make_string("")), "{}"},
+    });
+    // A string under sin gives handles, each double held once by the result.
+    vorn_handle r = wrap_sin(make_string("ab"));
+    ASSERT_EQ(stored_length(r), 2);
+    std::vector<vorn_handle> w = elements(r);
+    ASSERT_TRUE(vorn_is_double(w[0]) && vorn_is_double(w[1]));
+    EXPECT_EQ(vorn_double_value(w[0]), std::sin(97.0));
+    EXPECT_EQ(counts({w[0], w[1]}), "1,1");
+    drop(r);
+}
+
+TEST_F(Unary, RandomNumbers)
+{
+    init_system();
+    auto draws = [](vorn_handle limit, int n) {
+        std::string out;
+        for (int k = 0; k < n; ++k)
+            out += show_drop(wrap_rand(limit)) + " ";
+        return out;
+    };
+    wrap_set_rand(7);
+    std::string first = draws(1000, 20);
+    wrap_set_rand(7);
+    EXPECT_EQ(draws(1000, 20), first);
+    wrap_set_rand(8);
+    EXPECT_NE(draws(1000, 20), first);
+
+    // Every value from 1 to the limit turns up, integers for an integer and whole doubles for a double.
+    std::set<std::string> seen;
+    for (int k = 0; k < 2000; ++k) {
+        seen.insert(show_drop(wrap_rand(6)));
+        seen.insert(show_drop(wrap_rand(make_double(6.0))));
+        EXPECT_EQ(wrap_rand(1), 1u);
+    }
+    EXPECT_EQ(seen, (decltype(seen){"1", "2", "3", "4", "5", "6", "1d", "2d", "3d", "4d", "5d", "6d"}));
+    EXPECT_EQ(show_drop(wrap_rand(make_string("\x01\x01\x01"))), "b{1,1,1}");
+}
+
+TEST_F(ValueParsing, TextsSequencesAtomsAndOwnership)
+{
+    const struct { const char *text, *want; } cases[] = {
+        {"42", "{0,42}"}, {"+42", "{0,42}"}, {"   42", "{0,42}"}, {"42  \t\r\n", "{0,42}"},
+        {"42\xC8\xFF", "{0,42}"}, {"\t42", "{1,0}"}, {"4 2", "{1,0}"}, {"-1073741824", "{0,-1073741824}"},
+        {"-1073741825", "{1,0}"}, {"2147483647", "{0,2147483647}"}, {"2147483648", "{1,0}"},
+        {"-99999999999999999999", "{1,0}"}, {"007", "{0,7}"}, {"12.", "{0,12}"}, {"12.5", "{0,12.5d}"},
+        {".5", "{0,0.5d}"}, {"-.5", "{0,-0.5d}"}, {"1e3", "{0,1000d}"}, {"1e", "{0,1d}"}, {"1e+", "{0,1d}"},
+        {"1.5E-2", "{0,0.014999999999999999d}"}, {"2147483648.0", "{0,2147483648d}"}, {"1.2.3", "{1,0}"},
+        {".5.", "{1,0}"}, {"12abc", "{1,0}"}, {"0x10", "{1,0}"}, {"-", "{1,0}"}, {".", "{1,0}"},
+        {"e5", "{1,0}"}, {"", "{1,0}"}, {"    ", "{1,0}"}, {"#FF", "{0,255}"}, {"#ff", "{0,255}"},
+        {"  #10", "{0,16}"}, {"#o17", "{0,15}"}, {"#O19", "{0,17}"}, {"#1G", "{0,1}"}, {"#", "{0,0}"},
+        {"#FFFFFFFF", "{0,-1}"}, {"#C0000000", "{0,-1073741824}"}, {"#80000000", "{0,-2147483648d}"},
+        {"#BFFFFFFF", "{0,-1073741825d}"}, {"#100000010", "{0,16}"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(show_drop(wrap_value(make_string(c.text))), c.want);  // a pair of handles
+    }
+
+    // A sequence of handles is read like a string.
+    EXPECT_EQ(show_drop(wrap_value(words_of({52, 50}))), "{0,42}");
+    EXPECT_EQ(show_drop(wrap_value(null_sequence)), "{1,0}");  // read as a single blank
+    EXPECT_EQ(refcount(null_sequence), 1);
+
+    // An atom is one character code; the answer is stored as two bytes.
+    expect_shown({{wrap_value('7'), "b{0,7}"}, {wrap_value('0'), "b{0,0}"}, {wrap_value(7), "b{1,0}"},
+                  {wrap_value('a'), "b{1,0}"}, {wrap_value(256 + '7'), "b{1,0}"}});
+    vorn_handle d = make_double(55.0);
+    EXPECT_EQ(show_drop(wrap_value(d)), "b{1,0}");
+    EXPECT_EQ(refcount(d), 0);  // not released: still a live double
+    EXPECT_EQ(vorn_double_value(d), 55.0);
+    destroy(d);
+
+    // The double is held once, by the pair.
+    vorn_handle r = wrap_value(make_string("2.5")), value = elements(r)[1];
+    ASSERT_TRUE(vorn_is_double(value));
+    EXPECT_EQ(refcount(value), 1);
+    EXPECT_EQ(leaks.made(), 2);
+    drop(r);
+    EXPECT_EQ(leaks.made(), 0);
+
+    // A held text is read and left as it was, trailing blanks included.
+    vorn_handle s = held(make_string("12.  "));
+    EXPECT_EQ(show_drop(wrap_value(s)), "{0,12}");
+    EXPECT_EQ(refcount(s), 1);
+    EXPECT_STREQ(chars(s), "12.  ");
+    assign(&s, 0);
+}
+
+TEST_F(CompoundAssignment, RulesReuseAndDivisionByZero)
+{
+    const struct {
+        int32_t start;
+        void (*op)(vorn_handle *, vorn_handle);
+        int32_t x;
+        const char *want;  // an integer result unless it leaves the class
+    } cases[] = {
+        {5, add_to, 1, "6"}, {5, subtract_from, 10, "-5"}, {-4, multiply_by, 3, "-12"},
+        {-12, divide_by, -4, "3"}, {2147483647, add_to, 1, "2147483648d"},
+        {-805306367, subtract_from, 1, "-805306368d"}, {65536, multiply_by, 65536, "4294967296d"},
+        {7, divide_by, 2, "3.5d"},
+    };
+    for (const auto &c : cases) {
+        vorn_handle v = static_cast<vorn_handle>(c.start);
+        c.op(&v, static_cast<vorn_handle>(c.x));
+        EXPECT_EQ(show(v), c.want);
+        EXPECT_EQ(refcount(v), vorn_is_double(v) ? 1 : 0);
+        assign(&v, 0);
+    }
+
+    // A value the variable alone holds is reused; a shared one is not.
+    vorn_handle d = held(make_double(1.0));
+    vorn_handle constant = held(make_double(1.5));  // a held operand is not reused
+    vorn_handle before = d;
+    add_to(&d, constant);
+    EXPECT_EQ(d, before);
+    EXPECT_EQ(show(d), "2.5d");
+    EXPECT_EQ(counts({constant, d}), "1,1");
+
+    vorn_handle other = held(d);
+    multiply_by(&d, 2);
+    EXPECT_NE(d, other);
+    EXPECT_EQ(show(d) + show(other), "5d2.5d");
+    EXPECT_EQ(counts({other, d}), "1,1");
+
+    vorn_handle s = held(build_sequence(2, 1u, 2u));
+    add_to(&s, 1);
+    EXPECT_EQ(equal(s, build_sequence(2, 2u, 3u)), 1);
+    EXPECT_EQ(refcount(s), 1);
+
+    vorn_handle text = held(make_string("hi"));
+    before = text;
+    concat_to(&text, 33);
+    EXPECT_EQ(text, before);
+    EXPECT_EQ(stored_length(text), -3);
+    EXPECT_STREQ(chars(text), "hi!");
+
+    vorn_handle shared = held(text);
+    concat_to(&text, make_string("?"));
+    EXPECT_NE(text, shared);
+    EXPECT_EQ(stored_length(shared), -3);
+    EXPECT_EQ(stored_length(text), -4);
+    EXPECT_EQ(refcount(shared), 1);
+
+    concat_to(&d, make_double(7.0));  // an atom becomes a pair
+    EXPECT_EQ(length(d), 2);
+    EXPECT_EQ(refcount(d), 1);
+    let_go({&d, &constant, &other, &s, &text, &shared});
+
+    vorn_handle empty = held(build_sequence(0));
+    divide_by(&empty, 0);
+    EXPECT_EQ(length(empty), 0);
+    assign(&empty, 0);
+
+    expect_fatal([] {
+        vorn_handle v = 1;
+        divide_by(&v, 0);
+    }, "attempt to divide by 0\n");
+    expect_fatal([] {
+        vorn_handle v = held(build_sequence(2, 4u, make_double(1.0)));
+        divide_by(&v, 0);
+    }, "attempt to divide by 0\n");
 }

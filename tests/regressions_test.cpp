@@ -43,3 +43,22 @@ TEST(Regressions, AssignmentWalkCopiesSharedAndViewLevels)
     proc_cleanup(3, s, t, v);
     EXPECT_EQ(leaks.made(), 0);
 }
+
+// A new key added to a MAP whose value list is too short, or no sequence,
+// reports what the insertion into that list reports.
+TEST(Regressions, NewKeyIntoMalformedMapReportsTheInsertion)
+{
+    child_result r = run_child([] {
+        vorn_handle m = 0;
+        assign(&m, seq("{{b{97},b{98}},{10}}"));
+        subscript_assign(&m, 5, 1, seq("b{99}"));
+    });
+    EXPECT_EQ(r.out, "RUN_TIME_ERROR : insert : subscript 2 out of range [1 .. 1]\n");
+    EXPECT_EQ(r.status, 1);
+    r = run_child([] {
+        vorn_handle m = 0;
+        assign(&m, seq("{{},7}"));
+        subscript_assign(&m, 5, 1, seq("b{99}"));
+    });
+    EXPECT_EQ(r.out, "RUN_TIME_ERROR : insert : cann't operate on a Atom .\n");
+}

@@ -1,99 +1,33 @@
-// Reading out of sequences: positions (integers, integral doubles, counted
-// from the end), MAP keys, slices as views sharing their base, and every
-// misuse with its exact report.
-#include <gtest/gtest.h>
-
-#include <string>
-
+// Subscripts and slices, read and assigned: positions (integers, integral
+// doubles, counted from the end), MAP keys, slices as views sharing their base,
+// assignment along a path (copying only what is shared), and every report.
 #include "support.h"
 
 using namespace vorn_test;
 
-namespace {
+using Subscript = store_test;
+using Slice = store_test;
+using PathAssign = store_test;
 
-// A temporary sequence stored as handles (even when every element is a
-// byte), holding one reference on each counted element.
-vorn_handle words_of(std::initializer_list<vorn_handle> elements)
+TEST_F(Subscript, PositionsAndMapKeys)
 {
-    vorn_handle s = vorn_sequence_handle(new_sequence());
-    auto *w = static_cast<vorn_handle *>(malloc(elements.size() * sizeof(vorn_handle) + 1));
-    size_t k = 0;
-    for (vorn_handle e : elements)
-        w[k++] = reference(e);
-    vorn_record *r = vorn_record_of(s);
-    r->data = w;
-    r->length = static_cast<int32_t>(elements.size());
-    return s;
-}
-
-int32_t stored_length(vorn_handle s) { return vorn_record_of(s)->length; }
-
-// Runs `body` in a child and expects the report `message` and status 1.
-void expect_fatal(const std::function<void()> &body, const std::string &message)
-{
-    child_result r = run_child(body);
-    EXPECT_EQ(r.out, "RUN_TIME_ERROR : " + message);
-    EXPECT_EQ(r.status, 1);
-}
-
-}  // namespace
-
-TEST(Subscript, PositionsIntegralDoublesAndBytes)
-{
-    leak_check leaks;
-    vorn_handle s = 0;
-    vorn_handle d = make_double(7.5);
-    assign(&s, words_of({10, d, 30}));
-    EXPECT_EQ(subscript(s, 1), 10u);
-    EXPECT_EQ(subscript(s, 2), d);  // borrowed: no reference taken
-    EXPECT_EQ(refcount(d), 1);
-    EXPECT_EQ(subscript(s, static_cast<vorn_handle>(-1)), 30u);
-    EXPECT_EQ(subscript(s, static_cast<vorn_handle>(-3)), 10u);
-
+    vorn_handle d = make_double(7.5), s = held(words_of({10, d, 30})), str = held(make_string("A\xC8z"));
     vorn_handle two = make_double(2.0), minus_one = make_double(-1.0);
-    EXPECT_EQ(subscript(s, two), d);
-    EXPECT_EQ(subscript(s, minus_one), 30u);
+    const struct { vorn_handle s, k, want; } cases[] = {
+        {s, 1, 10}, {s, 2, d}, {s, static_cast<vorn_handle>(-1), 30}, {s, static_cast<vorn_handle>(-3), 10},
+        {s, two, d}, {s, minus_one, 30},                                         // indexes are not released
+        {str, 2, 200}, {str, static_cast<vorn_handle>(-1), 'z'},               // the byte 200 reads as 200
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(subscript(c.s, c.k), c.want) << text(c.k);
+    EXPECT_EQ(refcount(d), 1);  // borrowed: no reference taken
     destroy(two);
     destroy(minus_one);
+    let_go({&str, &s});
 
-    vorn_handle text = 0;
-    assign(&text, make_string("A\xC8z"));  // the byte 200 reads as 200
-    EXPECT_EQ(subscript(text, 2), 200u);
-    EXPECT_EQ(subscript(text, static_cast<vorn_handle>(-1)), static_cast<vorn_handle>('z'));
-    assign(&text, 0);
-    assign(&s, 0);
-    EXPECT_EQ(leaks.made(), 0);
-}
-
-TEST(Subscript, ReportsInTheirOrder)
-{
-    vorn_handle s = 0;
-    assign(&s, words_of({1, 2, 3}));
-    expect_fatal([&] { subscript(s, 5); }, "subscript : subscript 5 out of range [1 .. 3]\n");
-    expect_fatal([&] { subscript(s, 0); }, "subscript : subscript 0 out of range [1 .. 3]\n");
-    expect_fatal([&] { subscript(s, static_cast<vorn_handle>(-4)); },
-                 "subscript : subscript 0 out of range [1 .. 3]\n");
-    expect_fatal([&] { subscript(s, make_double(2.5)); }, "subscript : subscript error ! should be a integer .\n");
-    // Out of 32 bits, and -2147483648 itself, are not integers here.
-    expect_fatal([&] { subscript(s, make_double(3e9)); }, "subscript : subscript error ! should be a integer .\n");
-    expect_fatal([&] { subscript(s, make_double(-2147483648.0)); },
-                 "subscript : subscript error ! should be a integer .\n");
-    expect_fatal([&] { subscript(s, 0xA0000000u); }, "subscript : subscript error ! should be a integer .\n");
-    // The index is converted before the sequence is looked at.
-    expect_fatal([] { subscript(5, make_double(0.5)); }, "subscript : subscript error ! should be a integer .\n");
-    expect_fatal([] { subscript(5, 1); }, "subscript : cann't operate on a Atom .\n");
-    assign(&s, 0);
-}
-
-TEST(Subscript, KeysReadMapsThroughEveryHolder)
-{
-    leak_check leaks;
-    vorn_handle key_a = 0, key_b = 0, map = 0, other = 0;
-    assign(&key_a, make_string("a"));
-    assign(&key_b, make_string("b"));
-    vorn_handle value = make_double(2.5);
-    assign(&map, words_of({words_of({key_a, key_b}), words_of({10, value})}));
-    assign(&other, map);
+    // Keys read MAPs through every holder.
+    vorn_handle key_a = held(make_string("a")), key_b = held(make_string("b")), value = make_double(2.5);
+    vorn_handle map = held(words_of({words_of({key_a, key_b}), words_of({10, value})})), other = held(map);
 
     vorn_handle probe = make_string("b");  // an equal key, not the same object
     EXPECT_EQ(subscript(map, probe), value);
@@ -101,41 +35,30 @@ TEST(Subscript, KeysReadMapsThroughEveryHolder)
     destroy(probe);
     EXPECT_EQ(subscript(0, key_a), 0u);  // 0 stands for a MAP not made yet
 
-    expect_fatal([&] { subscript(map, make_string("c")); }, "Key (in MAP or CAM structure) not found !");
-    expect_fatal([&] { subscript(words_of({1, 2, 3}), key_a); }, "No valid MAP construction !");
-    expect_fatal([&] { subscript(make_string("ab"), key_a); }, "No valid MAP construction !");
-    expect_fatal([&] { subscript(7, key_a); }, "No valid MAP construction !");
-    // A value list that is an atom is reported like any atom.
-    expect_fatal([&] { subscript(words_of({words_of({key_a}), 5}), key_a); },
-                 "subscript : cann't operate on a Atom .\n");
-
-    assign(&other, 0);
-    assign(&map, 0);
-    assign(&key_a, 0);
-    assign(&key_b, 0);
-    EXPECT_EQ(leaks.made(), 0);
+    expect_fatal({{[&] { subscript(map, make_string("c")); }, "Key (in MAP or CAM structure) not found !"},
+                  {[&] { subscript(words_of({1, 2, 3}), key_a); }, "No valid MAP construction !"},
+                  {[&] { subscript(make_string("ab"), key_a); }, "No valid MAP construction !"},
+                  {[&] { subscript(7, key_a); }, "No valid MAP construction !"},
+                  // A value list that is an atom is reported like any atom.
+                  {[&] { subscript(words_of({words_of({key_a}), 5}), key_a); },
+                   "subscript : cann't operate on a Atom .\n"}});
+    let_go({&other, &map, &key_a, &key_b});
 }
 
-TEST(Slice, ViewsShareTheBaseAndKeepItAlive)
+TEST_F(Slice, ViewsShareTheBaseAndEmptySlicesAreShared)
 {
-    leak_check leaks;
-    vorn_handle s = 0;
-    assign(&s, words_of({1, 2, 3, 4, 5}));
-    vorn_handle v = slice(s, 2, static_cast<vorn_handle>(-2));
-    EXPECT_EQ(refcount(v), 0);
-    EXPECT_EQ(refcount(s), 2);
+    vorn_handle s = held(words_of({1, 2, 3, 4, 5})), v = slice(s, 2, static_cast<vorn_handle>(-2));
+    EXPECT_EQ(counts({v, s}), "0,2");
     EXPECT_EQ(vorn_record_of(v)->base, s);
     EXPECT_EQ(stored_length(v), 3);
     EXPECT_EQ(vorn_record_of(v)->data, static_cast<vorn_handle *>(vorn_record_of(s)->data) + 1);
 
     // A view of a view names the base, and a temporary view source is used up.
-    vorn_handle two = make_double(2.0);
-    vorn_handle vv = slice(v, two, 3);  // indexes are not released
+    vorn_handle two = make_double(2.0), vv = slice(v, two, 3);  // indexes are not released
     destroy(two);
     EXPECT_EQ(vorn_record_of(vv)->base, s);
     EXPECT_EQ(refcount(s), 2);
-    EXPECT_EQ(subscript(vv, 1), 3u);
-    EXPECT_EQ(subscript(vv, 2), 4u);
+    EXPECT_EQ(show(vv), "{3,4}");
 
     // The view outlives the variable that held its base.
     assign(&s, 0);
@@ -144,21 +67,15 @@ TEST(Slice, ViewsShareTheBaseAndKeepItAlive)
     EXPECT_EQ(leaks.made(), 0);
 
     // A temporary owner is kept alive by its slice alone.
-    vorn_handle t = make_string("hello");
-    vorn_handle bv = slice(t, 2, 4);
+    vorn_handle t = make_string("hello"), bv = slice(t, 2, 4);
     EXPECT_EQ(stored_length(bv), -3);  // bytes stay bytes
     EXPECT_EQ(refcount(t), 1);
-    EXPECT_EQ(static_cast<unsigned char *>(vorn_record_of(bv)->data), static_cast<unsigned char *>(vorn_record_of(t)->data) + 1);
+    EXPECT_EQ(chars(bv), chars(t) + 1);
     EXPECT_EQ(subscript(bv, 3), static_cast<vorn_handle>('l'));
     destroy(bv);
-    EXPECT_EQ(leaks.made(), 0);
-}
 
-TEST(Slice, EmptySlicesAreTheSharedEmptySequence)
-{
-    leak_check leaks;
-    vorn_handle s = 0;
-    assign(&s, words_of({1, 2, 3}));
+    // An empty slice is the shared empty sequence.
+    s = held(words_of({1, 2, 3}));
     int32_t before = refcount(null_sequence);
     EXPECT_EQ(slice(s, 1, 0), null_sequence);
     EXPECT_EQ(slice(s, 4, 3), null_sequence);  // one past the end, decided before bounds
@@ -169,22 +86,211 @@ TEST(Slice, EmptySlicesAreTheSharedEmptySequence)
     EXPECT_EQ(slice(make_string("xy"), 2, 1), null_sequence);
     vorn_record_of(null_sequence)->count = before;
     assign(&s, 0);
-    EXPECT_EQ(leaks.made(), 0);
 }
 
-TEST(Slice, ReportsInTheirOrder)
+// Rows: target, operator code (-1: the plain form), value ("" for the target itself), path (unused
+// trailing subscripts are never read) and outcome.
+TEST_F(PathAssign, ElementFormsCopyOnlySharedOrSlicedLevels)
 {
-    vorn_handle s = 0;
-    assign(&s, words_of({1, 2, 3}));
-    // The sequence is tested first, then lo and hi are converted.
-    expect_fatal([] { slice(5, make_double(0.5), 1); }, "slice : cann't operate on a Atom .\n");
-    expect_fatal([&] { slice(s, make_double(0.5), 0xA0000000u); }, "slice : subscript error ! should be a integer .\n");
-    expect_fatal([&] { slice(s, words_of({1}), 2); }, "slice : subscript error ! should be a integer .\n");
-    // The negative length is found before any bound.
-    expect_fatal([&] { slice(s, 3, 1); }, "slice : slice length cannot be negative\n");
-    expect_fatal([&] { slice(s, 9, 1); }, "slice : slice length cannot be negative\n");
-    expect_fatal([&] { slice(s, 0, 2); }, "slice : subscript 0 .. out of range [1..3]\n");
-    expect_fatal([&] { slice(s, 5, 5); }, "slice : subscript 5 .. out of range [1..3]\n");
-    expect_fatal([&] { slice(s, 2, 4); }, "slice : .. subscript 4 out of range [1..3]\n");
+    struct row {
+        const char *target;
+        int32_t code;
+        const char *value;
+        int32_t n, a, b, c;
+        const char *expected;
+    } const rows[] = {
+        {"{1,{2,{3,4}},5}", -1, "9", 3, 2, 2, -1, "{1,{2,{3,9}},5}"},
+        {"{1,{2,3}}", -1, "{7}", 2, -1, 1, 0, "{1,{{7},3}}"},
+        {"b{65,66,67}", -1, "90", 1, 2, 0, 0, "b{65,90,67}"},
+        {"b{65,66,67}", -1, "1.5", 1, 3, 0, 0, "{65,66,1.5}"},
+        {"b{65,66,67}", 0, "300", 1, 2, 0, 0, "{65,366,67}"},
+        {"b{65,66,67}", 0, "1", 1, 1, 0, 0, "b{66,66,67}"},
+        {"{1,b{65,66}}", 0, "1000", 2, 2, 2, 0, "{1,{65,1066}}"},  // bytes as the last level
+        {"{{1,2},3}", 2, "{2,3}", 2, 1, 2, 0, "{{1,{4,6}},3}"},
+        {"{{1,2},3}", -1, "", 1, 1, 0, 0, "{{{1,2},3},3}"},  // the target itself: copied first
+        {"{{1,2},3}", 0, "", 1, 1, 0, 0, "{{{2,3},5},3}"},
+    };
+    for (const row &r : rows) {
+        vorn_handle s = held(seq(r.target));
+        const vorn_handle first = s;
+        vorn_handle v = *r.value ? seq(r.value) : s;
+        if (r.code < 0)
+            subscript_assign(&s, v, r.n, r.a, r.b, r.c);
+        else
+            subscript_arithmetic_assign(r.code, &s, v, r.n, r.a, r.b, r.c);
+        EXPECT_EQ(text(s), r.expected) << r.target;
+        EXPECT_EQ(s == first, *r.value != 0) << r.target;  // held alone: same record, widened or not
+        assign(&s, 0);
+    }
+
+    // Only shared or sliced levels are copied.
+    vorn_handle s = held(seq("{9,{8,{3,4}},5}"));
+    void *const storage = vorn_record_of(s)->data;
+    vorn_handle t = held(subscript(s, 2));  // t shares level 2
+    vorn_handle deep = subscript(t, 2);
+    subscript_assign(&s, 0, 3, 2, 2, 1);
+    EXPECT_EQ(text(s), "{9,{8,{0,4}},5}");
+    EXPECT_EQ(text(t), "{8,{3,4}}");
+    EXPECT_EQ(vorn_record_of(s)->data, storage);
+    EXPECT_EQ(counts({t, deep}), "1,1");
+
+    // A view at level 2 turns, in its own record, into the owner of a copy.
+    subscript_assign(&s, slice(t, 1, 2), 1, 2);
+    vorn_handle view = subscript(s, 2);
+    EXPECT_EQ(refcount(t), 2);
+    subscript_assign(&s, 6, 2, 2, 1);
+    EXPECT_EQ(subscript(s, 2), view);
+    EXPECT_EQ(vorn_record_of(view)->base, 0u);
+    EXPECT_EQ(refcount(t), 1);
+    EXPECT_EQ(text(s), "{9,{6,{3,4}},5}");
+    let_go({&s, &t});
+}
+
+TEST_F(PathAssign, MapKeysAndSliceForms)
+{
+    vorn_handle m = held(seq("{{},{}}"));
+    vorn_handle other = held(m);  // a second holder of the same MAP
+    const char *order[] = {"b", "a", "c"};
+    for (int32_t k = 0; k < 3; ++k)
+        subscript_assign(&m, static_cast<vorn_handle>(k + 1), 1, make_string(order[k]));
+    vorn_handle keys = held(subscript(m, 1));  // a list taken out of the MAP
+    subscript_assign(&m, 10, 1, make_string("b"));
+    subscript_assign(&m, 5, 2, make_string("d"), make_string("x"));  // a nested MAP
+    subscript_arithmetic_assign(2, &m, 3, 2, make_string("d"), make_string("x"));
+    subscript_arithmetic_assign(2, &m, 7, 2, make_string("d"), make_string("y"));  // new: stored as is
+    vorn_handle d = held(make_double(2.5));
+    subscript_assign(&m, d, 1, make_string("e"));
+    subscript_assign(&m, seq("{1,2,3}"), 1, make_string("g"));
+    slice_assign(&m, 3, seq("b{8,9}"), 2, make_string("g"), 2);
+    EXPECT_EQ(other, m);
+    EXPECT_EQ(text(other), "{{b{97},b{98},b{99},b{100},b{101},b{103}},"
+                           "{2,10,3,{{b{120},b{121}},b{15,7}},2.5,{1,8,9}}}");
+    EXPECT_EQ(text(keys), "{b{97},b{98},b{99}}");
+    EXPECT_EQ(refcount(d), 2);  // the variable and the value list
+
+    // A held key gains one reference from the key list, none when found.
+    vorn_handle f = held(make_string("f"));
+    subscript_assign(&m, 1, 1, f);
+    subscript_assign(&m, 2, 1, f);
+    EXPECT_EQ(refcount(f), 2);
+
+    // The MAP as the value reaches the old element, which must outlive the operation.
+    assign(&m, seq("{{b{107}},{{1,2}}}"));
+    subscript_arithmetic_assign(0, &m, m, 1, seq("b{107}"));
+    EXPECT_EQ(text(m), "{{b{107}},{{{b{108}},{{3,4}}}}}");
+    let_go({&m, &other, &keys, &d, &f});
+    EXPECT_EQ(leaks.made(), 0);  // found temporary keys were destroyed
+
+    struct row {
+        const char *target;
+        int32_t code, lo, hi;
+        const char *value, *expected;
+    } const rows[] = {
+        {"{1,2,3}", -1, 2, 3, "{7,{8}}", "{1,7,{8}}"},
+        {"{1,2,3}", -1, 1, 2, "b{200,8}", "{200,8,3}"},
+        {"{1,2,3}", -1, -2, -1, "2.5", "{1,2.5,2.5}"},
+        {"b{1,2,3}", -1, 2, 3, "b{200,8}", "b{1,200,8}"},
+        {"b{1,2,3}", -1, 1, 3, "9", "b{9,9,9}"},
+        {"b{1,2,3}", -1, 2, 3, "{7,{8}}", "{1,7,{8}}"},
+        {"b{1,2,3}", -1, 1, 2, "-1", "{-1,-1,3}"},
+        {"{1,2,3}", -1, 3, 2, "{5}", "{1,2,3}"},            // empty: the value is not examined
+        {"b{1,2,250,4}", 0, 1, 4, "10", "{11,12,260,14}"},  // widened at 3, 4 still combined
+        {"b{1,2,3}", 0, 1, 3, "b{1,1,1}", "b{2,3,4}"},
+        {"b{1,2}", 0, 1, 2, "{1,1000}", "{2,1002}"},
+        {"{1,2,3}", 2, 2, 3, "b{10,20}", "{1,20,60}"},
+        {"{1,2,3}", 0, 1, 3, "0.5", "{1.5,2.5,3.5}"},  // one temporary for three slots
+        {"{1,2,3}", 0, 3, 2, "0.5", "{1,2,3}"},
+        {"{{1,2},{3,4}}", 0, 1, 2, "", "{{2,4},{6,8}}"},  // the target itself
+    };
+    for (const row &r : rows) {
+        vorn_handle s = held(seq(r.target));
+        vorn_handle v = *r.value ? seq(r.value) : s, hi = static_cast<vorn_handle>(r.hi);
+        if (r.code < 0)
+            slice_assign(&s, hi, v, 1, r.lo);
+        else
+            slice_arithmetic_assign(r.code, &s, hi, v, 1, r.lo);
+        EXPECT_EQ(text(s), r.expected) << r.target << " <- " << r.value;
+        assign(&s, 0);
+    }
+
+    d = held(make_double(2.5));
+    vorn_handle s = held(seq("{{1,2},3,4,5}"));
+    slice_assign(&s, 4, d, 1, 2);
+    EXPECT_EQ(refcount(d), 4);  // one per slot
+    vorn_handle v = held(build_sequence(2, d, 7));
+    slice_assign(&s, 3, v, 1, 2);               // held: copied
+    slice_assign(&s, 4, slice(v, 1, 2), 1, 3);  // a temporary view: copied, then destroyed
+    EXPECT_EQ(text(s), "{{1,2},2.5,2.5,7}");
+    EXPECT_EQ(counts({v, d}), "1,4");
+    assign(&s, seq("{{1,2},3}"));
+    slice_assign(&s, 2, s, 2, 1, 1);  // the variable's own sequence, one level down
+    EXPECT_EQ(text(s), "{{{1,2},3},3}");
+    let_go({&s, &d, &v});
+}
+
+namespace {
+
+// The variable of a fatal run (in a child), holding the object written as `seq` reads it.
+vorn_handle *var(const char *written)
+{
+    static vorn_handle s;
+    s = seq(written);
+    return &s;
+}
+
+}  // namespace
+
+TEST(SubscriptSlice, ReportsInTheirOrderWithTheOperationName)
+{
+    vorn_handle s = held(words_of({1, 2, 3}));
+    static const std::string not_integer = " : subscript error ! should be a integer .\n";
+    expect_fatal({
+        {[&] { subscript(s, 5); }, "subscript : subscript 5 out of range [1 .. 3]\n"},
+        {[&] { subscript(s, 0); }, "subscript : subscript 0 out of range [1 .. 3]\n"},
+        {[&] { subscript(s, static_cast<vorn_handle>(-4)); },
+         "subscript : subscript 0 out of range [1 .. 3]\n"},
+        {[&] { subscript(s, make_double(2.5)); }, "subscript" + not_integer},
+        // Out of 32 bits, and -2147483648 itself, are not integers here.
+        {[&] { subscript(s, make_double(3e9)); }, "subscript" + not_integer},
+        {[&] { subscript(s, make_double(-2147483648.0)); }, "subscript" + not_integer},
+        {[&] { subscript(s, 0xA0000000u); }, "subscript" + not_integer},
+        // subscript converts the index before it looks at the sequence ...
+        {[] { subscript(5, make_double(0.5)); }, "subscript" + not_integer},
+        {[] { subscript(5, 1); }, "subscript : cann't operate on a Atom .\n"},
+        // ... slice tests the sequence first, then converts lo and hi.
+        {[] { slice(5, make_double(0.5), 1); }, "slice : cann't operate on a Atom .\n"},
+        {[&] { slice(s, make_double(0.5), 0xA0000000u); }, "slice" + not_integer},
+        {[&] { slice(s, words_of({1}), 2); }, "slice" + not_integer},
+        // The negative length is found before any bound.
+        {[&] { slice(s, 3, 1); }, "slice : slice length cannot be negative\n"},
+        {[&] { slice(s, 9, 1); }, "slice : slice length cannot be negative\n"},
+        {[&] { slice(s, 0, 2); }, "slice : subscript 0 .. out of range [1..3]\n"},
+        {[&] { slice(s, 5, 5); }, "slice : subscript 5 .. out of range [1..3]\n"},
+        {[&] { slice(s, 2, 4); }, "slice : .. subscript 4 out of range [1..3]\n"},
+        // The assignment forms name themselves.
+        {[] { subscript_assign(var("{1}"), 1, 1, seq("1.5")); }, "subscript assign" + not_integer},
+        {[] { subscript_arithmetic_assign(0, var("5"), 1, 1, seq("1.5")); }, "arth_assign" + not_integer},
+        {[] { slice_assign(var("{1}"), seq("1.5"), 1, 1, 1); }, "slice_assign" + not_integer},
+        {[] { slice_arithmetic_assign(0, var("{1}"), 1, 1, 1, seq("{}")); },
+         "slice_arith_assign" + not_integer},
+        {[] { subscript_assign(var("5"), 1, 1, 1); }, "assign subscript : cann't operate on a Atom .\n"},
+        {[] { subscript_assign(var("{1,2,3}"), 1, 1, -4); },
+         "subscript assign : subscript 0 out of range [1 .. 3]\n"},
+        {[] { subscript_assign(var("b{1,2}"), 1, 2, 2, 3); },
+         "subscript assign : subscript 2 out of range [1 .. -2]\n"},
+        {[] { slice_assign(var("{1,2,3}"), 1, 0, 2, 5, 1); },
+         "slice_assign : subscript 5 .. out of range [1..3]\n"},
+        {[] { slice_assign(var("{1,2,3}"), 0, seq("{}"), 1, 1); },
+         "slice_assign : .. subscript 0 out of range [1..3]\n"},
+        {[] { slice_assign(var("{1,2,3}"), 1, 0, 1, 3); },
+         "slice_assign : slice length cannot be negative\n"},
+        {[] { slice_arithmetic_assign(0, var("{1,2,3}"), 3, seq("b{1}"), 1, 2); },
+         "slice_arith_assign : sequence lengths are not the same (2 != 1)\n"},
+        {[] { subscript_assign(var("{1,2,3}"), 1, 1, seq("{1}")); },
+         "No valid MAP construction (indexing)!\n"},
+        {[] { slice_assign(var("{{},{}}"), 1, 0, 2, seq("{1}"), 1); }, "No Key found in Slice Assign !"},
+        {[] { slice_arithmetic_assign(0, var("{{},{}}"), 1, 0, 2, seq("{1}"), 1); },
+         "No Key found in Slice_Arthmetic_Assign !"},
+    });
     assign(&s, 0);
 }

@@ -2,7 +2,6 @@
 // server, accept, client, data both ways, time-outs, a peer that closes, the
 // printed messages and the by-reference forms.  Ports come from the system
 // (port 0) and every test runs under an alarm, so nothing can hang.
-#include <gtest/gtest.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/ioctl.h>
@@ -11,7 +10,6 @@
 
 #include <chrono>
 #include <regex>
-#include <string>
 
 #include "support.h"
 
@@ -37,14 +35,6 @@ double seconds(F f)
     auto start = std::chrono::steady_clock::now();
     f();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-std::string take_bytes(vorn_handle s)
-{
-    vorn_record *r = vorn_record_of(s);
-    std::string out(static_cast<char *>(r->data), static_cast<size_t>(-r->length));
-    destroy(s);
-    return out;
 }
 
 }  // namespace
@@ -94,8 +84,7 @@ TEST(Sockets, MessagesAndResults)
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
-    std::string refused = std::to_string(local_port(taken));
-    std::string long_host = std::string(1024, 'h') + ":80";
+    std::string refused = std::to_string(local_port(taken)), long_host = std::string(1024, 'h') + ":80";
 
     auto r = run_child([&] {
         alarm(20);

@@ -12,6 +12,7 @@ build=${MEMCHECK_BUILD:-build-memcheck}
 # Exit status each example ends with by design; any other example exits 0.
 declare -A expected_status=(
   [first_program]=1  # ends on a deliberate run-time error
+  [crash_report]=1   # ends on a run-time error under a crash file
 )
 
 bash tools/deps.sh

@@ -121,12 +121,21 @@ handle empty_map()
 }
 
 // The MAP's list in `slot` replaced by that list with x inserted after its
-// first p elements.  The old list is held by the MAP, so the insertion makes
-// a new one (a variable that took the old list out keeps it unchanged); the
-// MAP holds the new list and lets go of the old.
+// first p elements.  A list that the MAP alone holds, in storage of its own,
+// is lent to the insertion as a temporary and grows in place (nobody else can
+// see it change).  A list held elsewhere too is left as it is, so a variable
+// that took it out keeps it unchanged: the insertion makes a new one, which
+// the MAP holds instead of the old.
 void insert_into_list(handle map, int slot, handle x, int32_t p)
 {
     handle old = words(rec(map))[slot];
+    if (is_sequence(old) && rec(old).count == 1 && rec(old).base == 0) {
+        --rec(old).count;
+        handle grown = insert_consuming(old, x, p);  // the same record
+        take_ref(grown);
+        words(rec(map))[slot] = grown;
+        return;
+    }
     handle list = insert_consuming(old, x, p);
     take_ref(list);
     words(rec(map))[slot] = list;
