@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs, on a Debian machine, the packages that building and testing vorn
-# need; does nothing for packages already there.
+# need, plus any named as arguments; does nothing for packages already there.
 set -euo pipefail
 
-packages=(g++ cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev valgrind)
+packages=(g++ cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev valgrind "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -14,18 +14,7 @@ seconds=${FUZZ_SECONDS:-20}
 build=$repo/${FUZZ_BUILD:-build-fuzz}
 
 # clang-14 and its fuzzer and sanitizer run-times, installed when missing.
-packages=(clang-14 libclang-rt-14-dev cmake make)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" </dev/null
-fi
+bash tools/deps.sh clang-14 libclang-rt-14-dev
 
 shopt -s nullglob
 sources=("$repo"/fuzz/*_fuzz.cpp)

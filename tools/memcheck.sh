@@ -16,12 +16,6 @@ declare -A expected_status=(
 )
 
 bash tools/deps.sh
-if ! command -v valgrind >/dev/null; then
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq valgrind </dev/null
-fi
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 shopt -s nullglob
