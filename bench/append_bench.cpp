@@ -60,13 +60,3 @@ void append_bytes_onto_temporary(benchmark::State &state)
 BENCHMARK(append_onto_temporary)->Unit(benchmark::kMillisecond);
 BENCHMARK(concat_one_element_sequence)->Unit(benchmark::kMillisecond);
 BENCHMARK(append_bytes_onto_temporary)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char **argv)
-{
-    // The start-up objects come first, as in every translated program.
-    init_command_line(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

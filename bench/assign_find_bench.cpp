@@ -151,13 +151,3 @@ BENCHMARK(find_byte)->Unit(benchmark::kMillisecond);
 BENCHMARK(plain_find_loop)->Unit(benchmark::kMillisecond);
 BENCHMARK(match_string)->Unit(benchmark::kMillisecond);
 BENCHMARK(plain_match_loop)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char **argv)
-{
-    // The start-up objects come first, as in every translated program.
-    init_command_line(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -110,13 +110,3 @@ BENCHMARK(multiply_doubles_by_double)->Unit(benchmark::kMillisecond);
 BENCHMARK(upper_of_string)->Unit(benchmark::kMillisecond);
 BENCHMARK(add_one_to_string)->Unit(benchmark::kMillisecond);
 BENCHMARK(chain_on_temporary_double)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char **argv)
-{
-    // The start-up objects come first, as in every translated program.
-    init_command_line(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
