@@ -3,7 +3,7 @@
 # need, plus any named as arguments; does nothing for packages already there.
 set -euo pipefail
 
-packages=(g++ cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev valgrind "$@")
+packages=(g++ cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev valgrind libmimalloc-dev tmux "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -44,3 +44,127 @@ FILE *open_stream(int32_t fn, const char *operation);
 void check_file_number(int32_t fn, const char *operation);
 
 }  // namespace vorn::io
+
+// ---- the console ---------------------------------------------------------
+//
+// The console logic (cursor, colours, clearing, screen images, keys, mouse,
+// break) speaks only to the backend below, which stands for the console
+// operations the library relies on.  Three backends exist: none (no terminal
+// on standard output, or a web gateway program: every operation does
+// nothing, input reports no key), the terminal (escape sequences out,
+// termios modes, a screen model kept beside the real screen, key sequences
+// decoded into input records) and the model (the screen model alone, with
+// an input queue that tests fill).  Positions here are 0-based; the logic
+// converts from the program's 1-based ones.
+
+namespace vorn::io {
+
+// One screen cell: its character byte and its attribute (low four bits the
+// foreground colour, next four the background).
+struct cell {
+    uint8_t ch;
+    uint8_t attr;
+};
+
+// What the screen-buffer information gives: size, cursor and attribute.
+struct screen_state {
+    int16_t width, height;  // the screen in cells
+    int16_t x, y;           // the cursor, 0-based column and row
+    uint16_t attr;          // the attribute text is written in
+};
+
+// A 0-based inclusive rectangle of the screen.
+struct screen_rect {
+    int16_t left, top, right, bottom;
+};
+
+// Control-key state bits of a key record, as the console reports them.
+constexpr uint32_t right_alt_pressed = 0x01;
+constexpr uint32_t left_alt_pressed = 0x02;
+constexpr uint32_t right_ctrl_pressed = 0x04;
+constexpr uint32_t left_ctrl_pressed = 0x08;
+constexpr uint32_t shift_pressed = 0x10;
+
+// Mode bits: output wrap at end of line; input processed (Ctrl+C is a
+// signal), line input, echo, mouse input.
+constexpr uint32_t mode_wrap_at_eol = 2;
+constexpr uint32_t mode_processed_input = 1;
+constexpr uint32_t mode_line_input = 2;
+constexpr uint32_t mode_echo_input = 4;
+constexpr uint32_t mode_mouse_input = 16;
+
+// Mouse record flags: the event reports movement.
+constexpr uint32_t mouse_moved = 1;
+
+// One console input record: a key going down or up, or a mouse event
+// (0-based cell, button bits 1 left, 2 right, 4 middle), or something else
+// (focus, resize) that the logic ignores.
+enum class input_kind : uint8_t { key, mouse, other };
+struct input_record {
+    input_kind kind;
+    bool key_down;
+    uint16_t virtual_key;  // 0x10 Shift, 0x11 Ctrl, 0x12 Alt, 0x14 Caps Lock, 0x90, 0x91 locks
+    uint16_t scan_code;    // PC set 1
+    uint8_t ch;            // the key's 8-bit character, 0 for none
+    uint32_t control;      // control-key state bits above
+    int16_t mouse_x, mouse_y;
+    uint32_t buttons;
+    uint32_t mouse_flags;
+};
+
+// The operations every backend provides.  None reports failure: a backend
+// that cannot do something does nothing, as a missing console does.
+struct console_backend {
+    screen_state (*state)();
+    void (*set_cursor)(int16_t x, int16_t y);
+    void (*set_cursor_shape)(int height, bool visible);
+    void (*set_attribute)(uint16_t attr);
+    // count cells from (x, y) in reading order, continuing on later rows,
+    // stopping at the end of the screen
+    void (*fill)(int16_t x, int16_t y, int32_t count, cell c);
+    // the rectangle, clipped to the screen; cells outside read as blanks in
+    // attribute 0 and are not written
+    void (*read_cells)(screen_rect r, cell *out);
+    void (*write_cells)(screen_rect r, const cell *in);
+    uint32_t (*output_mode)();
+    void (*set_output_mode)(uint32_t mode);
+    uint32_t (*input_mode)();
+    void (*set_input_mode)(uint32_t mode);
+    int32_t (*pending_input)();              // records waiting, 0 when none
+    bool (*read_input)(input_record *out);   // one record, false when none
+    void (*flush_input)();
+    // blocks until input may be waiting or timeout_ms passes (-1: no limit)
+    void (*wait_input)(int timeout_ms);
+};
+
+// The backend in use: the no-console one until init_conhdl picks another.
+const console_backend &console();
+
+// Tests: the model backend of the given size, with an empty input queue,
+// replaces whatever is in use; queue_input adds a record to its queue.
+void use_model_console(int16_t width, int16_t height);
+void queue_input(const input_record &r);
+
+// Before a child command runs the terminal goes back to the modes the
+// program found it in (mouse reporting off, colours and cursor as the
+// terminal had them); init_conhdl takes it back afterwards.
+void console_hand_over();
+
+// Gives the terminal back as it was found; safe to call more than once and
+// from the exit path.
+void console_restore();
+
+// What init_conhdl does: reads the gateway flag, picks the backend, turns
+// mouse input on outside gateway mode.
+void console_init();
+
+// The first key code above 0, waiting without spinning (machine's wait-key
+// service and wrap_wait_key).
+int32_t wait_key();
+
+// The break state: allow_break stores the low 16 bits in breakallowed;
+// take_breakcount reads breakcount and sets it to 0 in one atomic exchange.
+void allow_break(int32_t flag);
+int32_t take_breakcount();
+
+}  // namespace vorn::io
