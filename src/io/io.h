@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "vorn.h"
 
@@ -137,13 +138,42 @@ struct console_backend {
     void (*wait_input)(int timeout_ms);
 };
 
-// The backend in use: the no-console one until init_conhdl picks another.
-const console_backend &console();
+// The screen as the library last drew it: a cell per position, the cursor,
+// the attribute, the cursor shape and the modes.  The model backend is this
+// alone; the terminal backend keeps one beside the real screen, since a
+// terminal cannot be read back.  Invariant: cells.size() == width * height,
+// 0 <= x < width, 0 <= y < height.
+struct screen_model {
+    int16_t width = 0, height = 0;
+    int16_t x = 0, y = 0;
+    uint16_t attr = 7;
+    int cursor_height = 25;
+    bool cursor_visible = true;
+    uint32_t output_mode = 1 | mode_wrap_at_eol;
+    uint32_t input_mode = mode_processed_input | mode_line_input | mode_echo_input;
+    std::vector<cell> cells;
 
-// Tests: the model backend of the given size, with an empty input queue,
-// replaces whatever is in use; queue_input adds a record to its queue.
+    void resize(int16_t w, int16_t h);  // keeps what still fits, blanks the rest
+    void fill(int16_t fx, int16_t fy, int32_t count, cell c);
+    void read(screen_rect r, cell *out) const;
+    void write(screen_rect r, const cell *in);
+    // Text written to standard output, at the cursor in the current
+    // attribute: line breaks, wrap mode and scrolling as the terminal does.
+    void put_text(const char *text, size_t n);
+};
+
+// The backend in use (the no-console one until init_conhdl picks another),
+// and the switch between them.
+const console_backend &console();
+void use_console(const console_backend &b);
+const console_backend &no_console();
+
+// Tests: the model backend of the given size, blank, with an empty input
+// queue, replaces whatever is in use; queue_input adds a record to its
+// queue; model() is its screen.
 void use_model_console(int16_t width, int16_t height);
 void queue_input(const input_record &r);
+screen_model &model();
 
 // Before a child command runs the terminal goes back to the modes the
 // program found it in (mouse reporting off, colours and cursor as the
@@ -161,6 +191,16 @@ void console_init();
 // The first key code above 0, waiting without spinning (machine's wait-key
 // service and wrap_wait_key).
 int32_t wait_key();
+
+// The terminal's input side: its modes (termios behind the console's mode
+// bits) and its key and mouse sequences decoded into input records.  The
+// terminal backend's input operations are these.
+uint32_t terminal_input_mode();
+void terminal_set_input_mode(uint32_t mode);
+int32_t terminal_pending_input();
+bool terminal_read_input(input_record *out);
+void terminal_flush_input();
+void terminal_wait_input(int timeout_ms);
 
 // The break state: allow_break stores the low 16 bits in breakallowed;
 // take_breakcount reads breakcount and sets it to 0 in one atomic exchange.
