@@ -16,4 +16,5 @@ __attribute__((weak)) int32_t terminal_pending_input() { return 0; }
 __attribute__((weak)) bool terminal_read_input(input_record *) { return false; }
 __attribute__((weak)) void terminal_flush_input() {}
 __attribute__((weak)) void terminal_wait_input(int) {}
+__attribute__((weak)) void terminal_restore_input() {}
 }  // namespace vorn::io

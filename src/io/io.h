@@ -201,6 +201,9 @@ int32_t terminal_pending_input();
 bool terminal_read_input(input_record *out);
 void terminal_flush_input();
 void terminal_wait_input(int timeout_ms);
+// The terminal's modes as the program found them, mouse reporting off;
+// async-signal-safe, so the break handler's exit path can use it.
+void terminal_restore_input();
 
 // The break state: allow_break stores the low 16 bits in breakallowed;
 // take_breakcount reads breakcount and sets it to 0 in one atomic exchange.
