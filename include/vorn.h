@@ -484,6 +484,61 @@ VORN_API void qprint(vorn_handle x);
 /* ------------------------------------------------------------------------
  * The machine dispatcher, raw memory, byte and float conversions
  * ---------------------------------------------------------------------- */
+/* machine(id, x): the service numbered id (6 cursor visibility, 16 allocate,
+ * 17 free, 23 current directory, 25 cursor {row, column}, 26 wait for a key,
+ * 32/33 not offered, 42 allow break, 43 take the break count, 55 where the
+ * program's image begins, 60 flush, 63 change directory: 0 or -1); any other
+ * id prints a warning and gives 0.  Ids 6 and 63 release x.  Id 55 gives a
+ * double holding the exact address when the integer class cannot. */
+VORN_API vorn_handle machine(int32_t id, vorn_handle x);
+VORN_API VORN_NORETURN vorn_handle wrap_dos_interrupt(vorn_handle x);
+
+/* Raw memory.  Every block wrap_allocate and allocate_string hand out lies
+ * below 2 GiB, so its address is a positive integer handle (0 when no block
+ * can be had); wrap_free gives a block back (an address the library did not
+ * hand out goes to the platform's free; 0 does nothing).  Routines that
+ * write or allocate take only integer handles as addresses and sizes;
+ * routines that read also take a double: truncated toward zero, and read at
+ * its full value when it holds a wider machine address.  A double value to
+ * store is truncated toward zero and taken modulo 2^32.  Words read that lie
+ * outside the integer class come back as doubles of their signed value.
+ * wrap_poke/wrap_poke4 release the value, wrap_peek/wrap_peek4 the argument,
+ * wrap_mem_copy a double source, allocate_string its object, peek and
+ * wrap_call a double address. */
+VORN_API vorn_handle wrap_allocate(vorn_handle size);
+VORN_API void wrap_free(vorn_handle address);
+VORN_API VORN_NORETURN vorn_handle wrap_allocate_low(vorn_handle x);
+VORN_API VORN_NORETURN void wrap_free_low(vorn_handle x);
+VORN_API void wrap_poke(vorn_handle address, vorn_handle value);
+VORN_API void wrap_poke4(vorn_handle address, vorn_handle value);
+VORN_API vorn_handle wrap_peek(vorn_handle x);
+VORN_API vorn_handle wrap_peek4(vorn_handle x);
+VORN_API void wrap_mem_copy(vorn_handle destination, vorn_handle source, int32_t count);
+VORN_API void wrap_mem_set(vorn_handle destination, int32_t value, int32_t count);
+VORN_API vorn_handle allocate_string(vorn_handle x);
+VORN_API vorn_handle peeks(vorn_handle address);
+/* Calls the code at the address as a routine without arguments and gives
+ * the 32-bit value it returns.  The memory is called as it is: code placed
+ * in a block from wrap_allocate (never executable) faults until the program
+ * makes it executable itself, e.g. with mprotect through a foreign routine. */
+VORN_API vorn_handle wrap_call(vorn_handle address);
+/* The plain forms: poke copies count bytes after the address test; peek
+ * gives, for count 1, the byte read as a signed value (-128..127), for a
+ * count above 1 a pointer to a new malloc'd block of the bytes and a zero
+ * (the caller frees it), for a count below 1 the value 0. */
+VORN_API void poke(int32_t address, const void *source, int32_t count);
+VORN_API intptr_t peek(vorn_handle address, int32_t count);
+
+/* Conversions, least significant byte first; each releases its argument.
+ * Byte results are new bytesequences; a general sequence of bytes gives its
+ * elements' values.  bytes_to_int gives a double when the value lies outside
+ * the integer class; float32_to_atom and float64_to_atom always a double. */
+VORN_API vorn_handle int_to_bytes(vorn_handle x);
+VORN_API vorn_handle bytes_to_int(vorn_handle s);
+VORN_API vorn_handle atom_to_float32(vorn_handle x);
+VORN_API vorn_handle float32_to_atom(vorn_handle s);
+VORN_API vorn_handle atom_to_float64(vorn_handle x);
+VORN_API vorn_handle float64_to_atom(vorn_handle s);
 
 /* ------------------------------------------------------------------------
  * Foreign routines and the message box
