@@ -26,6 +26,9 @@ constexpr uintptr_t low_limit = uintptr_t{1} << 31;
 constexpr unsigned slot_shift = 26;  // arenas are aligned to 64 MiB
 constexpr size_t slot_size = size_t{1} << slot_shift;
 constexpr size_t piece_size = 4 * slot_size;  // the usual growth step
+// What a block needs beside itself in an empty piece: mimalloc keeps a
+// block's segment bookkeeping in front of it (measured: 4 MiB).
+constexpr size_t block_overhead = size_t{5} << 20;
 constexpr int max_pieces = static_cast<int>(low_limit >> slot_shift);
 
 // The calls the region makes into mimalloc.
@@ -134,7 +137,7 @@ bool add_piece(size_t n)
 {
     if (piece_count == max_pieces || !allocator_ready())
         return false;
-    size_t least = round_to_slots(n + slot_size);
+    size_t least = round_to_slots(n + block_overhead);
     for (size_t size : {std::max(piece_size, least), least}) {
         uintptr_t start = map_low(size);
         if (start == 0)

@@ -79,7 +79,7 @@ handle bytes_from(const unsigned char *from, size_t n)
 // signed value when the integer class cannot hold it.
 handle word_object(uint32_t w) { return integer_or_double(static_cast<int32_t>(w)); }
 
-// A new sequence of the n words at `from`.
+// A new sequence of the n words at `from`, holding one reference on each.
 handle words_from(const unsigned char *from, size_t n)
 {
     handle *data = alloc_words(n);
@@ -87,6 +87,7 @@ handle words_from(const unsigned char *from, size_t n)
         uint32_t w;
         std::memcpy(&w, from + 4 * k, 4);
         data[k] = word_object(w);
+        take_ref(data[k]);  // the sequence holds its double elements
     }
     return make_sequence(data, static_cast<int32_t>(n));
 }
