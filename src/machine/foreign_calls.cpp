@@ -22,18 +22,15 @@ constexpr int32_t most_arguments = 15;
 
 using call_form = int64_t (*)(uintptr_t routine, const int64_t *args);
 
-template <size_t>
-using word = int64_t;
+template <size_t> using word = int64_t;
 
-template <size_t... I>
-int64_t call_with(uintptr_t routine, const int64_t *args, std::index_sequence<I...>)
+template <size_t... I> int64_t call_with(uintptr_t routine, const int64_t *args, std::index_sequence<I...>)
 {
     using signature = int64_t (*)(word<I>...);
     return reinterpret_cast<signature>(routine)(args[I]...);
 }
 
-template <size_t N>
-int64_t call_n(uintptr_t routine, const int64_t *args)
+template <size_t N> int64_t call_n(uintptr_t routine, const int64_t *args)
 {
     return call_with(routine, args, std::make_index_sequence<N>{});
 }

@@ -91,8 +91,14 @@ VORN_API vorn_handle open_dll(vorn_handle name)
 }
 
 // One look-up under two names; both arguments are borrowed.
-VORN_API vorn_handle define_c_proc(vorn_handle library, vorn_handle name) { return find_routine(library, name); }
-VORN_API vorn_handle define_c_func(vorn_handle library, vorn_handle name) { return find_routine(library, name); }
+VORN_API vorn_handle define_c_proc(vorn_handle library, vorn_handle name)
+{
+    return find_routine(library, name);
+}
+VORN_API vorn_handle define_c_func(vorn_handle library, vorn_handle name)
+{
+    return find_routine(library, name);
+}
 
 VORN_API void define_c_var(vorn_handle, vorn_handle) { runtime_error("FIXME: not supported\n"); }
 

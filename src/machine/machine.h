@@ -32,7 +32,8 @@ inline bool machine_word(vorn_handle h, int64_t &word)
     if (!vorn_is_double(h))
         return false;
     double d = vorn_double_value(h);
-    if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0) || d != static_cast<double>(static_cast<int64_t>(d)))
+    if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0) ||
+        d != static_cast<double>(static_cast<int64_t>(d)))
         return false;
     word = static_cast<int64_t>(d);
     return true;

@@ -33,7 +33,7 @@ struct button_row {
     button buttons[3];
 };
 constexpr button_row rows[] = {
-    {1, {ok}},      {2, {ok, cancel}}, {3, {abort_, retry, ignore}}, {3, {yes, no, cancel}},
+    {1, {ok}},      {2, {ok, cancel}},    {3, {abort_, retry, ignore}}, {3, {yes, no, cancel}},
     {2, {yes, no}}, {2, {retry, cancel}},
 };
 
