@@ -2,6 +2,7 @@
 // a list as its arguments: routines of other libraries (c_proc, c_func) with
 // machine words, routines of the translated program (call_proc, call_func)
 // with handles.  One call form per argument count, 0 to 15.
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -48,16 +49,18 @@ constexpr auto call_forms = make_call_forms(std::make_index_sequence<most_argume
 // The word a foreign routine receives for an element (borrowed): an integer
 // sign-extended, a double holding a whole value that value (so a pointer one
 // routine returned can go to another), anything else its handle.
-int64_t foreign_word(handle e)
+inline int64_t foreign_word(handle e)
 {
     int64_t word;
-    if (is_sequence(e) || !machine_word(e, word))
-        return static_cast<int64_t>(e);
-    return word;
+    if (is_integer(e))
+        return int_value(e);
+    if (is_double(e) && machine_word(e, word))
+        return word;
+    return static_cast<int64_t>(e);
 }
 
 // The word a routine of the translated program receives: the handle itself.
-int64_t handle_word(handle e) { return static_cast<int64_t>(e); }
+inline int64_t handle_word(handle e) { return static_cast<int64_t>(e); }
 
 // The arguments of one call, read from the list before the routine runs.
 struct call {
@@ -67,18 +70,20 @@ struct call {
 };
 
 // Reads the routine and the list's elements (both borrowed) into c, each
-// element made a word by `to_word`.  False when no call can be made: more
-// than 15 elements, or a routine that is no address (0, -1, a sequence, a
-// double with a fraction).
-bool prepare(call &c, handle routine, const record &list, int64_t (*to_word)(handle))
+// element made a word by `to_word` (a byte is an integer already).  False
+// when no call can be made: more than 15 elements, or a routine that is no
+// address (0, -1, a sequence, a double with a fraction).
+template <int64_t (*to_word)(handle)> bool prepare(call &c, handle routine, const record &list)
 {
     int64_t address;
     c.count = count_of(list);
     if (c.count > most_arguments || !machine_word(routine, address) || address == 0 || address == -1)
         return false;
     c.routine = static_cast<uintptr_t>(address);
-    for (int32_t k = 0; k < c.count; ++k)
-        c.args[k] = to_word(element_at(list, k + 1));
+    if (is_bytes(list))
+        std::copy_n(bytes(list), c.count, c.args);
+    else
+        std::transform(words(list), words(list) + c.count, c.args, to_word);
     return true;
 }
 
@@ -107,7 +112,7 @@ bool call_foreign(handle routine, handle list, const char *message, int64_t &raw
     check_and_widen(list, message);
     call c;
     bool temporary = is_temporary(rec(list));
-    bool callable = prepare(c, routine, rec(list), foreign_word);
+    bool callable = prepare<foreign_word>(c, routine, rec(list));
     if (callable)
         raw = perform(c);
     if (temporary)
@@ -145,7 +150,7 @@ handle call_translated(handle routine, handle list, const char *message)
     call c;
     bool temporary = is_temporary(rec(list));
     bool hand_over = is_owner_temporary(rec(list));
-    if (!prepare(c, routine, rec(list), handle_word)) {
+    if (!prepare<handle_word>(c, routine, rec(list))) {
         release(list);
         return 0;
     }
