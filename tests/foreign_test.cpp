@@ -23,9 +23,8 @@ struct temp {
 // Machine words from and to handles: an integer, or a double when wider (dropped once read).
 int64_t word_of(vorn_handle h)
 {
-    int64_t w = vorn_is_double(h)     ? int64_t(vorn_double_value(h))
-                : vorn_is_sequence(h) ? INT64_MAX
-                                      : int32_t(h);
+    int64_t w = vorn_is_double(h) ? int64_t(vorn_double_value(h)) : int32_t(h);
+    w = vorn_is_sequence(h) ? INT64_MAX : w;  // never a word
     drop(h);
     return w;
 }
@@ -64,11 +63,9 @@ TEST_F(Foreign, LibrariesAndRoutinesAreFoundByExactName)
     EXPECT_NE(find(libm, "cos"), -1);
     EXPECT_EQ(word_of(define_c_proc(temp{word(libc)}, temp{make_string("abs")})), find(libc, "abs"));
     // case differs, only in a library libm depends on, no library, not a library, not a word
-    for (auto [library, name] : {std::pair<int64_t, const char *>{libc, "STRLEN"},
-                                 {libm, "strlen"},
-                                 {0, "strlen"},
-                                 {12345, "strlen"},
-                                 {libc, "no_such_routine"}})
+    std::pair<int64_t, const char *> missing[] = {
+        {libc, "STRLEN"}, {libm, "strlen"}, {0, "strlen"}, {12345, "strlen"}, {libc, "no_such_routine"}};
+    for (auto [library, name] : missing)
         EXPECT_EQ(find(library, name), -1) << library << " " << name;
     EXPECT_EQ(define_c_func(null_sequence, null_sequence), vorn_handle(-1));
 }
@@ -95,17 +92,17 @@ TEST_F(Foreign, CallsPassArgumentsInOrderAndBringResultsBack)
     EXPECT_EQ(call(c_func, find(libc, "strlen"), text), 5);
     let_go({&ab, &many, &text});
     c_proc(temp{word(find(lib, "keep"))}, build_sequence(1, -7));
-    std::tuple<int64_t, vorn_handle, int64_t> results[] = {
-        {find(lib, "kept"), null_sequence, -7},
-        {find(lib, "high_bit32"), null_sequence, INT32_MIN},
-        {find(lib, "minus_one"), null_sequence, -1},
-        {find(lib, "wide"), null_sequence, 0x7f1234567890},
-        {find(libc, "abs"), words_of({-5}), 5},
-        {find(libc, "getpid"), null_sequence, getpid()},
-        {0, null_sequence, 0},
-        {-1, null_sequence, 0}};  // no address: nothing is called
-    for (auto [routine, list, result] : results)
-        EXPECT_EQ(call(c_func, routine, list), result) << routine;
+    // routines of no arguments; 0 and -1 are no address and call nothing
+    std::pair<int64_t, int64_t> results[] = {{find(lib, "kept"), -7},
+                                             {find(lib, "high_bit32"), INT32_MIN},
+                                             {find(lib, "minus_one"), -1},
+                                             {find(lib, "wide"), 0x7f1234567890},
+                                             {find(libc, "getpid"), getpid()},
+                                             {0, 0},
+                                             {-1, 0}};
+    for (auto [routine, result] : results)
+        EXPECT_EQ(call(c_func, routine, null_sequence), result) << routine;
+    EXPECT_EQ(call(c_func, find(libc, "abs"), words_of({-5})), 5);
 }
 
 TEST_F(Foreign, CallFuncHandsReferencesToTheRoutine)
@@ -137,8 +134,8 @@ TEST(ForeignFatal, MessagesNameTheRoutine)
 
 TEST(ForeignBox, AnswersWithThePressedButtonOnATerminal)
 {
+    // style, key sent, the buttons shown
     std::tuple<int32_t, const char *, const char *> boxes[] = {
-        // style, key, the buttons shown
         {0, "Enter", "[O]K  (Enter: OK)"},
         {3, "n", "[Y]es  [N]o  [C]ancel  (Enter: Yes)"},
         {2, "R", "[A]bort  [R]etry  [I]gnore  (Enter: Abort)"},
