@@ -544,6 +544,45 @@ VORN_API vorn_handle float64_to_atom(vorn_handle s);
  * Foreign routines and the message box
  * ---------------------------------------------------------------------- */
 
+/* Library handles and routine ids are machine words: an integer when the
+ * integer class holds the value, otherwise a double holding it exactly (a
+ * temporary the caller owns).  Names and handles given here are borrowed. */
+/* Loads a library (bare names in the loader's search order); the same
+ * library gives the same handle; 0 when it cannot be loaded. */
+VORN_API vorn_handle open_dll(vorn_handle name);
+/* The routine's address in that library itself (not in the libraries it
+ * depends on), by its exact name; -1 when it has no such routine or the
+ * handle is not one open_dll gave (0 included). */
+VORN_API vorn_handle define_c_proc(vorn_handle library, vorn_handle name);
+VORN_API vorn_handle define_c_func(vorn_handle library, vorn_handle name);
+VORN_API VORN_NORETURN void define_c_var(vorn_handle library, vorn_handle name);
+VORN_API void init_dll_link(void);
+VORN_API void fini_dll_link(void);
+/* A prompt on the controlling terminal: the title, the text and the buttons
+ * of the style (0 OK, 1 OK/Cancel, 2 Abort/Retry/Ignore, 3 Yes/No/Cancel,
+ * 4 Yes/No, 5 Retry/Cancel; 0x100, 0x200 make the second, third the default),
+ * answered by a button's initial letter, Enter (the default) or Escape
+ * (Cancel, or OK alone).  The pressed button: OK 1, Cancel 2, Abort 3,
+ * Retry 4, Ignore 5, Yes 6, No 7; 0 without a terminal. */
+VORN_API int32_t wrap_message_box(vorn_handle text, vorn_handle title, int32_t style);
+
+/* Calls the routine at an address (an integer, or a double holding it) with
+ * the list's 0 to 15 elements as arguments, first to last.  c_ forms pass
+ * machine words (an integer sign-extended, a whole double its value, any
+ * other element its handle) and c_func gives the result back as an integer
+ * or a new double; call_ forms pass and return handles.  A held
+ * bytesequence list is widened to handles in place.  Releases: a temporary
+ * list's storage and record (c_: its elements untouched; call_: its
+ * references go to the routine, a held list's object elements get one added
+ * first).  A list of more than 15 elements, or a routine id of 0, -1 or no
+ * address at all, calls nothing: the result is 0, no reference is added,
+ * and call_ releases a temporary list with its elements.  Any other wrong
+ * address crashes in that call: the library cannot guard it. */
+VORN_API void c_proc(vorn_handle routine, vorn_handle list);
+VORN_API vorn_handle c_func(vorn_handle routine, vorn_handle list);
+VORN_API void call_proc(vorn_handle routine, vorn_handle list);
+VORN_API vorn_handle call_func(vorn_handle routine, vorn_handle list);
+
 #ifdef __cplusplus
 }
 #endif

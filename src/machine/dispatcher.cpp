@@ -50,12 +50,7 @@ int first_object_header(dl_phdr_info *info, size_t, void *out)
     }
     return 1;  // the first object is the program itself
 }
-handle program_image()
-{
-    uintptr_t address = 0;
-    dl_iterate_phdr(first_object_header, &address);
-    return integer_or_double(static_cast<int64_t>(address));
-}
+handle program_image() { return integer_or_double(static_cast<int64_t>(vorn::machine::program_image_base())); }
 
 // Id 63: 0 when the directory changed, -1 otherwise (an empty sequence or an
 // atom changes nothing).  Releases x.
@@ -83,6 +78,13 @@ handle not_implemented(int32_t id)
 }
 
 }  // namespace
+
+uintptr_t vorn::machine::program_image_base()
+{
+    uintptr_t address = 0;
+    dl_iterate_phdr(first_object_header, &address);
+    return address;
+}
 
 extern "C" {
 

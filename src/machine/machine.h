@@ -52,5 +52,30 @@ uint32_t word_of(vorn_handle h);
 uint32_t word_of_double(double d);
 
 // ---- machine values in handles and foreign routines -------------------------
+// Library handles, routine ids and pointers that foreign routines hand out
+// are machine words.  One travels as an integer handle when the integer
+// class holds it and otherwise as a double holding its exact value (user
+// addresses lie below 2^47); core::integer_or_double makes either form.
+
+// The machine word a handle stands for, borrowed: an integer's value
+// sign-extended, or a double's value when it is whole and inside the signed
+// 64-bit range.  False for a sequence or a double with a fraction.
+inline bool machine_word(vorn_handle h, int64_t &word)
+{
+    uint64_t bits;
+    if (vorn_is_integer(h)) {
+        word = static_cast<int32_t>(h);
+        return true;
+    }
+    if (!vorn_is_double(h) || !exact_machine_value(vorn_double_value(h), &bits))
+        return false;
+    word = static_cast<int64_t>(bits);
+    return true;
+}
+
+// Where the program's own image begins (its ELF header): the machine
+// dispatcher's module address, which define_c_proc and define_c_func take
+// as the program's own module.
+uintptr_t program_image_base();
 
 }  // namespace vorn::machine
