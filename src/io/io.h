@@ -219,9 +219,11 @@ void terminal_wake_input();
 // a record (unknown or broken sequences give none); 0 when they begin a
 // sequence whose rest has not arrived.  With `complete` (no more bytes came
 // within the escape wait) a beginning is resolved instead: a lone ESC is the
-// Escape key.  The decoder remembers the mouse buttons held between reports.
+// Escape key.  The decoder remembers the mouse buttons held between reports
+// and whether it is skipping the rest of an overlong sequence.
 struct key_decoder {
     uint32_t buttons = 0;
+    bool skipping = false;  // inside a sequence too long to be a key
 };
 size_t decode_input(key_decoder &d, const uint8_t *bytes, size_t n, bool complete, input_record &out,
                     bool &made);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -130,8 +131,9 @@ void add_digit(sequence &s, uint8_t b)
 
 // The sequence's length up to its final byte, 0 when bytes are still to
 // come.  Once complete, too long, or cut by a byte that cannot belong to it,
-// it is the bytes so far, with final 0 (they give no key).
-size_t read_sequence(const uint8_t *p, size_t n, bool complete, sequence &s)
+// it is the bytes so far, with final 0 (they give no key); the rest of a
+// sequence too long is skipped as it arrives.
+size_t read_sequence(key_decoder &d, const uint8_t *p, size_t n, bool complete, sequence &s)
 {
     size_t i = 2;
     if (p[1] == '[' && i < n && p[i] == '<') {
@@ -152,7 +154,23 @@ size_t read_sequence(const uint8_t *p, size_t n, bool complete, sequence &s)
         } else
             return i;
     }
-    return complete || i >= longest_sequence ? i : 0;
+    d.skipping = i >= longest_sequence;
+    return complete || d.skipping ? i : 0;
+}
+
+// The rest of a sequence too long to read: its parameter bytes and its
+// final byte give nothing.
+size_t skip_sequence(key_decoder &d, const uint8_t *p, size_t n)
+{
+    size_t i = 0;
+    while (i < n && p[i] >= 0x20 && p[i] <= 0x3f)
+        ++i;
+    if (i < n) {
+        d.skipping = false;
+        if (p[i] >= 0x40 && p[i] <= 0x7e)
+            ++i;
+    }
+    return i;
 }
 
 struct named_key {
@@ -163,17 +181,28 @@ struct named_key {
 named_key letter_key(uint8_t f)
 {
     switch (f) {
-    case 'A': return {0x26, 72};
-    case 'B': return {0x28, 80};
-    case 'C': return {0x27, 77};
-    case 'D': return {0x25, 75};
-    case 'H': return {0x24, 71};
-    case 'F': return {0x23, 79};
-    case 'E': return {0x0C, 76};
-    case 'P': return {0x70, 59};
-    case 'Q': return {0x71, 60};
-    case 'R': return {0x72, 61};
-    case 'S': return {0x73, 62};
+    case 'A':
+        return {0x26, 72};
+    case 'B':
+        return {0x28, 80};
+    case 'C':
+        return {0x27, 77};
+    case 'D':
+        return {0x25, 75};
+    case 'H':
+        return {0x24, 71};
+    case 'F':
+        return {0x23, 79};
+    case 'E':
+        return {0x0C, 76};
+    case 'P':
+        return {0x70, 59};
+    case 'Q':
+        return {0x71, 60};
+    case 'R':
+        return {0x72, 61};
+    case 'S':
+        return {0x73, 62};
     }
     return {0, 0};
 }
@@ -183,15 +212,23 @@ named_key tilde_key(uint32_t n)
 {
     switch (n) {
     case 1:
-    case 7: return {0x24, 71};
-    case 2: return {0x2D, 82};
-    case 3: return {0x2E, 83};
+    case 7:
+        return {0x24, 71};
+    case 2:
+        return {0x2D, 82};
+    case 3:
+        return {0x2E, 83};
     case 4:
-    case 8: return {0x23, 79};
-    case 5: return {0x21, 73};
-    case 6: return {0x22, 81};
-    case 23: return {0x7A, 87};
-    case 24: return {0x7B, 88};
+    case 8:
+        return {0x23, 79};
+    case 5:
+        return {0x21, 73};
+    case 6:
+        return {0x22, 81};
+    case 23:
+        return {0x7A, 87};
+    case 24:
+        return {0x7B, 88};
     }
     if (n >= 11 && n <= 15)
         return {static_cast<uint16_t>(0x70 + n - 11), static_cast<uint16_t>(59 + n - 11)};
@@ -207,7 +244,8 @@ uint32_t modifier_bits(uint32_t m)
     if (m < 2 || m > 16)
         return 0;
     m -= 1;
-    return ((m & 1) ? shift_pressed : 0) | ((m & 10) ? left_alt_pressed : 0) | ((m & 4) ? left_ctrl_pressed : 0);
+    return ((m & 1) ? shift_pressed : 0) | ((m & 10) ? left_alt_pressed : 0) |
+           ((m & 4) ? left_ctrl_pressed : 0);
 }
 
 // A mouse report: button code b (low bits 0 left, 1 middle, 2 right, 3 none;
@@ -249,10 +287,11 @@ size_t legacy_mouse(key_decoder &d, const uint8_t *p, size_t n, bool complete, i
 }
 
 // ESC [ ... or ESC O ...: a key without a character, or a mouse report.
-size_t decode_sequence(key_decoder &d, const uint8_t *p, size_t n, bool complete, input_record &out, bool &made)
+size_t decode_sequence(key_decoder &d, const uint8_t *p, size_t n, bool complete, input_record &out,
+                       bool &made)
 {
     sequence s;
-    size_t k = read_sequence(p, n, complete, s);
+    size_t k = read_sequence(d, p, n, complete, s);
     if (k == 0 || s.final == 0)
         return k;
     bool csi = p[1] == '[';
@@ -310,16 +349,21 @@ size_t decode_escape(key_decoder &d, const uint8_t *p, size_t n, bool complete, 
     }
     out = byte_key(esc);  // ESC before something Alt cannot go with
     made = true;
+    d.skipping = false;
     return 1;
 }
 
 }  // namespace
 
-size_t decode_input(key_decoder &d, const uint8_t *bytes, size_t n, bool complete, input_record &out, bool &made)
+size_t decode_input(key_decoder &d, const uint8_t *bytes, size_t n, bool complete, input_record &out,
+                    bool &made)
 {
     made = false;
     if (n == 0)
         return 0;
+    size_t skipped = d.skipping ? skip_sequence(d, bytes, n) : 0;
+    if (skipped > 0)
+        return skipped;
     if (bytes[0] == esc)
         return decode_escape(d, bytes, n, complete, out, made, false);
     out = byte_key(bytes[0]);
@@ -380,6 +424,7 @@ void first_use()
     if (kb.saved || !stdin_is_terminal() || tcgetattr(0, &kb.original) != 0)
         return;
     kb.saved = 1;
+    std::atexit(terminal_restore_input);  // however the program ends
     if (pipe2(kb.wake, O_NONBLOCK | O_CLOEXEC) != 0)
         kb.wake[0] = kb.wake[1] = -1;
 }
