@@ -432,7 +432,7 @@ void first_use()
 // The original termios with line input, echo and signals taken out as the
 // mode bits say.  Without line input the keys arrive as typed: no CR to LF,
 // no flow control, Ctrl+V, Ctrl+\ and Ctrl+Z are keys; Ctrl+C stays a signal
-// while processed input is on.
+// while processed input is on and leaves the keys typed before it waiting.
 void apply_modes(uint32_t bits)
 {
     if (!kb.saved || bits == kb.applied)
@@ -440,6 +440,7 @@ void apply_modes(uint32_t bits)
     termios t = kb.original;
     if (!(bits & mode_line_input)) {
         t.c_lflag &= ~static_cast<tcflag_t>(ICANON | IEXTEN);
+        t.c_lflag |= NOFLSH;  // keys typed before a Ctrl+C stay
         t.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON);
         t.c_cc[VMIN] = 1;
         t.c_cc[VTIME] = 0;
