@@ -1,6 +1,6 @@
-// keys_probe -- a program on a real terminal for the key tests: writes each
-// key code (keys mode, through wrap_wait_key) or mouse report and key (mouse
-// mode) it gets to a file, one a line, and at 'Z' its CPU seconds.
+// keys_probe -- a program on a real terminal for the key tests: writes to a
+// file, one a line, each key code wrap_wait_key gives (keys mode, until 'Z',
+// then its processor seconds) or each mouse report (mouse mode).
 #include <sys/resource.h>
 
 #include <csignal>
@@ -11,11 +11,9 @@
 
 using namespace vorn::io;
 
-namespace {
-
-// The console as the program's start-up leaves it; where that gives no
-// terminal keyboard, the terminal's input beside a screen that does nothing.
-void start_console()
+// The console as start-up leaves it; where that gives no terminal keyboard
+// (no terminal backend in this build), the terminal's input beside no screen.
+static void start_console()
 {
     console_init();
     static console_backend keys = no_console();
@@ -31,30 +29,6 @@ void start_console()
     console().set_input_mode(console().input_mode() | mode_mouse_input);
 }
 
-double cpu_seconds()
-{
-    rusage u;
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-// The next key code or mouse report, waiting between polls.
-void next_event(char *text, int32_t &key)
-{
-    for (key = -1;; console().wait_input(-1)) {
-        vorn_handle m = wrap_text_mouse();
-        if (m != static_cast<vorn_handle>(-1)) {
-            const vorn_handle *e = static_cast<const vorn_handle *>(vorn_record_of(m)->data);
-            std::snprintf(text, 40, "{%d,%d,%d}", e[0], e[1], e[2]);
-            return;
-        }
-        if ((key = inkey_()) > 0)
-            return;
-    }
-}
-
-}  // namespace
-
 int main(int argc, char **argv)
 {
     if (argc < 4)
@@ -68,16 +42,21 @@ int main(int argc, char **argv)
     std::fputs("ready\n", out);
     for (int32_t key = 0; key != 'Z';) {
         std::fflush(out);
-        char text[40];
-        if (std::strcmp(argv[2], "mouse") == 0)
-            next_event(text, key);
-        else
-            key = wrap_wait_key();
-        if (key > 0)
-            std::snprintf(text, sizeof text, "%d", key);
-        std::fprintf(out, "%s\n", text);
+        if (std::strcmp(argv[2], "keys") == 0) {
+            std::fprintf(out, "%d\n", key = wrap_wait_key());
+            continue;
+        }
+        vorn_handle m = wrap_text_mouse();
+        if (m == static_cast<vorn_handle>(-1)) {
+            console().wait_input(-1);
+            continue;
+        }
+        auto e = static_cast<const vorn_handle *>(vorn_record_of(m)->data);
+        std::fprintf(out, "{%d,%d,%d}\n", e[0], e[1], e[2]);
     }
-    std::fprintf(out, "cpu %.3f\n", cpu_seconds());
-    std::fclose(out);
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    double cpu = u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    std::fprintf(out, "cpu %.3f\n", cpu);
     return 0;
 }

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "support.h"
@@ -82,17 +81,14 @@ TEST_F(KeysOnTerminal, KeysGiveTheirCodesAndCtrlCIsCounted)
                 "415\n359\n395\n428\n372\n408\n427\n379\n409\n437\n382\n419\n");
     expect_keys("Escape", "27\n");
     expect_keys("C-c", "3\n");
-    std::string many(2000, 'x');
-    expect_keys("-l " + many, "120\n120\n120\n");
+    std::string burst;
+    for (int i = 0; i < 2000; ++i)
+        burst += "120\n";
+    expect_keys("-l " + std::string(2000, 'x') + "y", burst + "121\n");
     // Two seconds of waiting for a key cost next to no processor time.
     std::this_thread::sleep_for(std::chrono::seconds(2));
     tmux("send-keys -t 0 Z");
     expect_ended("0\n");
-    std::istringstream lines(file_contents(dir.path("out")));
-    int burst = 0;
-    for (std::string line; std::getline(lines, line);)
-        burst += line == "120";
-    EXPECT_EQ(burst, 2000);
     std::string out = file_contents(dir.path("out"));
     double cpu = std::stod(out.substr(out.rfind("cpu ") + 4));
     EXPECT_LT(cpu, 0.2);
@@ -107,7 +103,6 @@ TEST_F(KeysOnTerminal, MouseReportsAndCtrlCEndingTheProgram)
         {"\x1b[<1;80;25M", "{32,80,25}\n"}};
     for (const auto &[report, shown] : reports)
         expect_keys(std::string("-l '") + report + "'", shown);
-    expect_keys("q", "113\n");
     tmux("send-keys -t 0 C-c");
     expect_ended("1\n");
 }
