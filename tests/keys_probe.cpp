@@ -31,8 +31,6 @@ static void start_console()
 
 int main(int argc, char **argv)
 {
-    if (argc < 4)
-        return 2;
     init_command_line(argc, argv);
     init_files();
     std::signal(SIGINT, breakhandler);
