@@ -435,6 +435,7 @@ void first_use()
 // while processed input is on and leaves the keys typed before it waiting.
 void apply_modes(uint32_t bits)
 {
+    bits &= found_modes;
     if (!kb.saved || bits == kb.applied)
         return;
     termios t = kb.original;
