@@ -479,7 +479,83 @@ VORN_API void qprint(vorn_handle x);
 
 /* ------------------------------------------------------------------------
  * Keyboard, mouse and break
+ *
+ * Key codes: a character key gives its code 1..255 (every byte a terminal
+ * sends is one character); a key without a character gives its PC set-1
+ * scan code + 256, + 336 with Alt, + 356 with Shift, + 300 with Ctrl (first
+ * match in that order); a character key with Alt gives scan code + 256;
+ * a caught interrupt gives 3.  Pending key and mouse state wait in the
+ * globals below, -1 when none, until a routine takes them.
+ *
+ * Waiting (wrap_wait_key, getch_) sleeps in the system between polls.
+ * When no keyboard can deliver a key (standard input is not a terminal, or
+ * standard output is not one so there is no console), polls report no key
+ * and a wait reads one byte of standard input instead: its value (getch_:
+ * 0..255, wrap_wait_key: 1..255, zero bytes skipped), or -1 at the end of
+ * input, when no key can ever come.
  * ---------------------------------------------------------------------- */
+
+/* A console input record: event_type 1 a key, 2 the mouse, anything else
+ * (focus, window size) ignored.  Key: down 1 for a press, 0 for a release;
+ * virtual_key, PC set-1 scan_code, the 8-bit character in the low byte of
+ * character (0 for none), control-key state (1 right Alt, 2 left Alt,
+ * 4 right Ctrl, 8 left Ctrl, 16 Shift).  Mouse: 0-based cell x, y; buttons
+ * held after the event (1 left, 2 right, 4 middle); flags 1 moved,
+ * 4 wheel. */
+typedef struct vorn_input_record {
+    uint16_t event_type;
+    union {
+        struct {
+            int32_t down;
+            uint16_t repeat_count;
+            uint16_t virtual_key;
+            uint16_t scan_code;
+            uint16_t character;
+            uint32_t control;
+        } key;
+        struct {
+            int16_t x, y;
+            uint32_t buttons;
+            uint32_t control;
+            uint32_t flags;
+        } mouse;
+    } event;
+} vorn_input_record;
+
+VORN_API extern int32_t last_key;         /* pending key code, -1 none */
+VORN_API extern int32_t last_mouse_bot;   /* pending mouse state: buttons * 2 + moved, -1 none */
+VORN_API extern int32_t last_mouse_x;     /* 1-based column of the last mouse event */
+VORN_API extern int32_t last_mouse_y;     /* 1-based row of the last mouse event */
+VORN_API extern int16_t last_but;         /* buttons held at the last wrap_text_mouse report */
+VORN_API extern int16_t breakallowed;     /* non-zero: Ctrl+C ends the program (status 1) */
+VORN_API extern int32_t breakcount;       /* interrupts caught while forbidden, not yet reported */
+VORN_API extern vorn_input_record inputBuffer; /* the record the last poll read */
+VORN_API extern uint32_t dwInputEvents;   /* records the last poll read: 0 or 1 */
+VORN_API extern int16_t m_event;          /* the program's own; the library leaves it alone */
+
+/* One poll: takes at most one input record into the globals above. */
+VORN_API void get_event(void);
+/* 1 for the modifier and lock keys (0x10 0x11 0x12 0x14 0x90 0x91). */
+VORN_API int32_t iscontrolkey(int32_t virtual_key);
+/* The pending key code (after one poll when none), -1 when none; taken. */
+VORN_API int32_t inkey_(void);
+/* The pending mouse state (after one poll when none), -1 when none; taken.
+ * x, y receive last_mouse_x and last_mouse_y either way. */
+VORN_API int16_t mouse_(int16_t *x, int16_t *y);
+/* Waits for a character key (extended keys dropped) and echoes it to
+ * standard output unless the program runs as a web gateway. */
+VORN_API int32_t getch_(void);
+/* inkey_() */
+VORN_API int32_t wrap_get_key(void);
+/* Waits for the first key code above 0. */
+VORN_API int32_t wrap_wait_key(void);
+/* -1, or a new sequence {event code, column, row}: the event code adds 1
+ * for a move and, per button changed since the last report, left 2 pressed
+ * 4 released, right 8/16, middle 32/64. */
+VORN_API vorn_handle wrap_text_mouse(void);
+/* The interrupt handler: ends the program through Pexit(1), terminal
+ * restored, when breaks are allowed; else counts the interrupt. */
+VORN_API void breakhandler(int sig);
 
 /* ------------------------------------------------------------------------
  * The machine dispatcher, raw memory, byte and float conversions

@@ -117,7 +117,6 @@ TEST_F(FileTable, SlotsWriteThroughLocksNamesAndMisuse)
         {[] { wrap_where(21); }, "where : file number 21 is not open\n"},
         {[] { wrap_seek(1, make_double(2.0)); }, "seek arg must be a integer\n"},
         {[] { wrap_seek(1, make_string("x")); }, "seek arg must be a integer\n"},
-        {[] { wrap_getc(0); }, "getc : reading a key from the console is not available\n"},
     });
     // The socket layer prints as it opens: only the end of that output counts.
     auto r = run_child([] {

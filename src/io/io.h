@@ -94,8 +94,9 @@ constexpr uint32_t mode_line_input = 2;
 constexpr uint32_t mode_echo_input = 4;
 constexpr uint32_t mode_mouse_input = 16;
 
-// Mouse record flags: the event reports movement.
+// Mouse record flags: the event reports movement; the wheel turned.
 constexpr uint32_t mouse_moved = 1;
+constexpr uint32_t mouse_wheeled = 4;
 
 // One console input record: a key going down or up, or a mouse event
 // (0-based cell, button bits 1 left, 2 right, 4 middle), or something else
@@ -204,6 +205,28 @@ void terminal_wait_input(int timeout_ms);
 // The terminal's modes as the program found them, mouse reporting off;
 // async-signal-safe, so the break handler's exit path can use it.
 void terminal_restore_input();
+// Key polls leave the terminal in its key modes (no line input, no echo)
+// until standard input is next read as lines: reading calls this first, so
+// the terminal's modes then follow the console's mode bits again.
+void terminal_settle_input();
+// Whether standard input is a terminal that can still deliver keys.
+bool terminal_has_keyboard();
+// Makes a blocked terminal_wait_input return; async-signal-safe.
+void terminal_wake_input();
+
+// The terminal's key decoder: the bytes at the front of bytes[0..n) as one
+// input record.  Returns the bytes taken, `made` telling whether they gave
+// a record (unknown or broken sequences give none); 0 when they begin a
+// sequence whose rest has not arrived.  With `complete` (no more bytes came
+// within the escape wait) a beginning is resolved instead: a lone ESC is the
+// Escape key.  The decoder remembers the mouse buttons held between reports
+// and whether it is skipping the rest of an overlong sequence.
+struct key_decoder {
+    uint32_t buttons = 0;
+    bool skipping = false;  // inside a sequence too long to be a key
+};
+size_t decode_input(key_decoder &d, const uint8_t *bytes, size_t n, bool complete, input_record &out,
+                    bool &made);
 
 // The break state: allow_break stores the low 16 bits in breakallowed;
 // take_breakcount reads breakcount and sets it to 0 in one atomic exchange.

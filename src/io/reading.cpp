@@ -1,6 +1,8 @@
 // reading.cpp -- reading through a file number: a line, one byte or a
 // counted run of bytes, from a stream or a socket, and the position of a
 // file.  Results are new bytesequences whose storage is the buffer filled.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -140,11 +142,13 @@ void socket_run(int sock, byte_buffer &run, size_t n)
     }
 }
 
-// Reading a key from the console keyboard belongs to the console layer,
-// which this build does not have yet.
-[[noreturn]] void console_key()
+// Standard input read as a stream: a terminal first leaves the key modes
+// that polling the keyboard left it in.
+FILE *settled(FILE *stream)
 {
-    runtime_error("getc : reading a key from the console is not available\n");
+    if (stream == stdin)
+        terminal_settle_input();
+    return stream;
 }
 
 }  // namespace
@@ -154,7 +158,7 @@ extern "C" {
 VORN_API vorn_handle wrap_gets(int32_t fn)
 {
     channel c = open_channel(fn, "gets");
-    return c.stream != nullptr ? stream_line(c.stream) : socket_line(c.socket);
+    return c.stream != nullptr ? stream_line(settled(c.stream)) : socket_line(c.socket);
 }
 
 VORN_API int32_t wrap_getc(int32_t fn)
@@ -162,8 +166,8 @@ VORN_API int32_t wrap_getc(int32_t fn)
     channel c = open_channel(fn, "getc");
     if (c.stream == nullptr)
         return socket_byte(c.socket, 1);
-    if (c.stream == stdin)
-        console_key();
+    if (c.stream == stdin && isatty(0))
+        return getch_();
     return std::getc(c.stream);
 }
 
@@ -175,7 +179,7 @@ VORN_API vorn_handle wrap_get_bytes(int32_t fn, int32_t count)
         return static_cast<vorn_handle>(-1);
     byte_buffer run;
     if (c.stream != nullptr)
-        stream_run(c.stream, run, static_cast<size_t>(count));
+        stream_run(settled(c.stream), run, static_cast<size_t>(count));
     else
         socket_run(c.socket, run, static_cast<size_t>(count));
     if (run.used == 0) {
