@@ -3,10 +3,6 @@
 #include "io.h"
 
 namespace vorn::io {
-__attribute__((weak)) void screen_model::put_text(const char *, size_t) {}
-__attribute__((weak)) void console_hand_over() {}
-__attribute__((weak)) void console_restore() {}
-__attribute__((weak)) void console_init() {}
 __attribute__((weak)) int32_t wait_key() { return 13; }
 __attribute__((weak)) void allow_break(int32_t) {}
 __attribute__((weak)) int32_t take_breakcount() { return 0; }
