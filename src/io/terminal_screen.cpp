@@ -255,7 +255,6 @@ void term_set_cursor(int16_t x, int16_t y)
     shown.x = x;
     shown.y = y;
     shown.wrap_pending = false;
-    cup_x = unknown;  // also ends a deferred wrap on the terminal
     move_to(x, y);
     send_pending();
 }
