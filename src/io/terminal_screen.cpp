@@ -394,11 +394,27 @@ const console_backend terminal_backend = {term_state,
 
 // ---- standard output through the model ----
 
+// Plain printable ASCII moves a terminal's cursor exactly as it moves the
+// model's; anything else (control bytes, bytes a UTF-8 terminal may join)
+// leaves the terminal's cursor unknown until the next move.
+bool moves_like_model(const char *text, size_t n)
+{
+    for (size_t k = 0; k < n; ++k)
+        if (text[k] < 32 || text[k] > 126)
+            return false;
+    return true;
+}
+
 ssize_t text_write(void *, const char *text, size_t n)
 {
     follow_resize();
+    bool known = cup_x == shown.x && cup_y == shown.y && !shown.wrap_pending && moves_like_model(text, n);
     shown.put_text(text, n);
     cursor_moved();
+    if (known && !shown.wrap_pending) {
+        cup_x = shown.x;
+        cup_y = shown.y;
+    }
     if (pending.empty() && batch_depth == 0) {
         write_all(text, n);
     } else {
