@@ -101,7 +101,8 @@ int main(int argc, char **argv)
     wrap_text_color(7);
     wrap_bk_color(0);
     wrap_clear_screen();
-    wrap_printf(1, build_string("chosen: %d %s\n"), build_sequence(2, (vorn_handle)choice, build_string(items[choice - 1])));
+    wrap_printf(1, build_string("chosen: %d %s\n"),
+                build_sequence(2, (vorn_handle)choice, build_string(items[choice - 1])));
     report_live_records();
     close_conhdl();
     close_files();

@@ -76,14 +76,13 @@ namespace vorn::io {
 void console_init()
 {
     CGI_flag = std::getenv("REQUEST_METHOD");
-    if (CGI_flag == nullptr && isatty(STDOUT_FILENO)) {
+    if (!restore_registered)
+        std::atexit(restore_at_exit);
+    restore_registered = true;
+    if (CGI_flag == nullptr && isatty(STDOUT_FILENO))
         terminal_attach();
-        if (!restore_registered)
-            std::atexit(restore_at_exit);
-        restore_registered = true;
-    } else if (terminal_attached()) {
+    else if (terminal_attached())
         terminal_detach();
-    }
     if (CGI_flag != nullptr)
         return;
     dwInputMode = console().input_mode();

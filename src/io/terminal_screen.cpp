@@ -424,10 +424,20 @@ ssize_t text_write(void *, const char *text, size_t n)
     return static_cast<ssize_t>(n);
 }
 
+// The program closed standard output (file number 1): the real stream
+// closes with it, as it would have without the model in between.
+int text_close(void *)
+{
+    text_stream = nullptr;
+    stdout = real_stdout;
+    std::fclose(real_stdout);
+    return 0;
+}
+
 void route_stdout()
 {
     if (text_stream == nullptr) {
-        text_stream = fopencookie(nullptr, "w", {nullptr, text_write, nullptr, nullptr});
+        text_stream = fopencookie(nullptr, "w", {nullptr, text_write, nullptr, text_close});
         std::setvbuf(text_stream, nullptr, _IOLBF, BUFSIZ);
     }
     if (stdout == text_stream)
