@@ -472,10 +472,124 @@ VORN_API void qprint(vorn_handle x);
 /* ------------------------------------------------------------------------
  * Console output
  * ---------------------------------------------------------------------- */
+/* Text-mode screen control.  Positions seen by programs are 1-based (row 1
+ * at the top, column 1 at the left); the records below hold the console's
+ * own 0-based ones.  An attribute is the foreground colour in its low four
+ * bits and the background in the next four (1 blue, 2 green, 4 red, 8
+ * bright).  Without a terminal on standard output, or in a web gateway
+ * program, the primitives change nothing.  The built-ins take integers
+ * (anything else is fatal: "parameter must be a integer\n"), pass their low
+ * 16 bits on to one primitive, and release nothing. */
+typedef struct vorn_coord {
+    int16_t x, y; /* column and row, or width and height */
+} vorn_coord;
+typedef struct vorn_rect {
+    int16_t left, top, right, bottom; /* inclusive */
+} vorn_rect;
+/* The screen-buffer information: size, cursor, attribute, window, largest size. */
+typedef struct vorn_screen_info {
+    vorn_coord size;
+    vorn_coord cursor;
+    uint16_t attribute;
+    vorn_rect window;
+    vorn_coord max_size;
+} vorn_screen_info;
+/* The cursor shape: height in percent of the cell, and visibility. */
+typedef struct vorn_cursor_info {
+    uint32_t height;
+    int32_t visible;
+} vorn_cursor_info;
+/* pti: scratch, read before each primitive that needs the cursor or the
+ * attribute; sti: what storetextinfo_ saved; pci: the last cursor shape;
+ * attrib: the last attribute set; dwOutputMode: the output mode (wrap is
+ * bit 2); dwInputMode: the input mode (mouse is bit 16); bSucces: whether
+ * the last recording console call found a console; CGI_flag: the value of
+ * REQUEST_METHOD as init_conhdl read it, or NULL. */
+VORN_API extern vorn_screen_info pti;
+VORN_API extern vorn_screen_info sti;
+VORN_API extern vorn_cursor_info pci;
+VORN_API extern uint16_t attrib;
+VORN_API extern uint32_t dwOutputMode;
+VORN_API extern uint32_t dwInputMode;
+VORN_API extern int32_t bSucces;
+VORN_API extern char *CGI_flag;
+/* Cursor height v percent, visible when v is not 0 (0 hides it). */
+VORN_API void cursortype_(int16_t *v);
+/* Stores the cursor's row and column. */
+VORN_API void wherecur_(int16_t *row, int16_t *col);
+/* Moves the cursor by drow rows and dcol columns; off the screen it stays. */
+VORN_API void relcursor_(int16_t *drow, int16_t *dcol);
+/* Moves the cursor; a row or column of 0 or less leaves that one as it is. */
+VORN_API void abscursor_(int16_t *row, int16_t *col);
+/* Blanks 2000 cells (80 x 25) from the top-left corner in the current
+ * attribute and puts the cursor there. */
+VORN_API void clearscreen_(void);
+/* Blanks 80 cells from the cursor on (into the next row when the cursor is
+ * not in column 1); the cursor stays. */
+VORN_API void cleartextline_(void);
+/* Foreground c, keeping the background (c above 15 spills into it). */
+VORN_API void setfc_(int16_t *c);
+/* Background c, keeping the foreground. */
+VORN_API void setbc_(int16_t *c);
+/* Attribute bg * 16 + fg. */
+VORN_API void colors_(int16_t *fg, int16_t *bg);
+/* Wrap at the end of a line on (non-zero) or off (0). */
+VORN_API void wraptext_(int16_t *on);
+/* Saves the cursor position and the attribute in sti (one state only). */
+VORN_API void storetextinfo_(void);
+/* Sets the attribute, then the cursor, saved in sti (zeroed before any
+ * store: black on black at the top-left corner). */
+VORN_API void restoretextinfo_(void);
+/* Reads REQUEST_METHOD into CGI_flag, takes the terminal when standard
+ * output is one, and outside CGI mode turns mouse input on.  Runs at
+ * start-up and again after every child command.  The terminal is given back
+ * (colours, cursor, wrap, input modes) when the program ends. */
+VORN_API void init_conhdl(void);
+/* Turns mouse input off. */
+VORN_API void close_conhdl(void);
+/* A new sequence {row, column} of the cursor. */
+VORN_API vorn_handle wrap_get_position(void);
+VORN_API void wrap_position(vorn_handle row, vorn_handle col);
+VORN_API void wrap_text_color(vorn_handle color);
+VORN_API void wrap_bk_color(vorn_handle color);
+VORN_API void wrap_wrap(vorn_handle flag);
+VORN_API void wrap_cursor(vorn_handle height);
+VORN_API void wrap_clear_screen(void);
+VORN_API void wrap_clear_line(void);
 
 /* ------------------------------------------------------------------------
  * Screen images
  * ---------------------------------------------------------------------- */
+/* A screen cell as the primitives move it: the character in the low byte
+ * of `ch`, the attribute in `attribute`.  In objects a cell is a pair of
+ * bytes, character then attribute.  Rectangles larger than the screen read
+ * as blanks in attribute 0 outside it; one of more than 2^24 cells, or with
+ * its right or bottom edge before its left or top, is empty. */
+typedef struct vorn_cell_record {
+    uint16_t ch;
+    uint16_t attribute;
+} vorn_cell_record;
+/* Scratch of the last transfer: the 0-based rectangle, the buffer's width
+ * and height, and the position in the buffer (always 0, 0). */
+VORN_API extern vorn_rect ReadRegion;
+VORN_API extern vorn_coord BufferSize;
+VORN_API extern vorn_coord BufferCoord;
+/* Reads (gettext_) or writes (puttext_) the 1-based rectangle, one record
+ * per cell in reading order; the buffer holds (right - left + 1) x
+ * (bottom - top + 1) records.  The cursor does not move. */
+VORN_API void gettext_(int16_t *left, int16_t *top, int16_t *right, int16_t *bottom, vorn_cell_record *buffer);
+VORN_API void puttext_(int16_t *left, int16_t *top, int16_t *right, int16_t *bottom, vorn_cell_record *buffer);
+/* A new bytesequence of the cell pairs of {left, top, right, bottom}, row
+ * after row.  Coordinates are integers or the bytes of a string.  Releases rect. */
+VORN_API vorn_handle wrap_get_screen(vorn_handle rect);
+/* A new sequence of rows ({row, column} corners); each row is a view of
+ * 2 x width bytes into one hidden bytesequence, which every row holds as its
+ * base.  Releases both arguments. */
+VORN_API vorn_handle wrap_save_text_image(vorn_handle top_left, vorn_handle bottom_right);
+/* Writes the rows of image with their top-left cell at {row, column}; the
+ * first row gives the width.  Cells a shorter row lacks keep the screen's.
+ * Releases both arguments. */
+VORN_API void wrap_display_text_image(vorn_handle position, vorn_handle image);
 
 /* ------------------------------------------------------------------------
  * Keyboard, mouse and break

@@ -1,14 +1,47 @@
-// The console logic against the model backend.
+// The console logic against the model backend: primitives and built-ins,
+// screen images, text landing in the model; and the terminal backend's bytes
+// on a pipe.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "io.h"
 #include "support.h"
 
 using namespace vorn::io;
+using namespace vorn_test;
+
+namespace {
+
+class Console : public store_test {
+  protected:
+    void SetUp() override { use_model_console(80, 25); }
+    void TearDown() override
+    {
+        use_console(no_console());
+        store_test::TearDown();
+    }
+};
+
+// The characters of n cells of row y (0-based) from column x.
+std::string chars_at(int x, int y, int n)
+{
+    std::string s;
+    for (int k = 0; k < n; ++k)
+        s += char(model().cells[size_t(y) * model().width + x + k].ch);
+    return s;
+}
+
+void type(const char *text) { model().put_text(text, strlen(text)); }
+
+std::string position() { return show_drop(wrap_get_position()); }
+
+}  // namespace
 
 TEST(ConsoleModel, CellsStayInsideTheScreen)
 {
     use_model_console(10, 3);
-    console().fill(8, 0, 5, cell{'x', 0x17});  // runs on into the next row
-    console().fill(9, 2, 99, cell{'y', 0x17}); // stops at the last cell
+    console().fill(8, 0, 5, cell{'x', 0x17});   // runs on into the next row
+    console().fill(9, 2, 99, cell{'y', 0x17});  // stops at the last cell
     cell out[4];
     console().read_cells({8, 0, 9, 1}, out);
     EXPECT_EQ(std::string({char(out[0].ch), char(out[1].ch), char(out[2].ch), char(out[3].ch)}), "xx  ");
@@ -18,4 +51,176 @@ TEST(ConsoleModel, CellsStayInsideTheScreen)
     EXPECT_EQ(out[0].ch, 'y');
     EXPECT_EQ(out[1].attr, 0);
     use_console(no_console());
+}
+
+TEST_F(Console, ColoursPositionsShapesAndSavedState)
+{
+    model().attr = 0x17;
+    int16_t fg = 2, bg = 20, dr = 2, dc = -2;
+    wrap_text_color(14);
+    EXPECT_EQ(model().attr, 0x1E);
+    wrap_bk_color(4);
+    EXPECT_EQ(model().attr, 0x4E);
+    wrap_text_color(16);  // spills into the background
+    EXPECT_EQ(attrib, 0x50);
+    colors_(&fg, &bg);
+    EXPECT_EQ(model().attr, 0x142);
+    wrap_text_color(5);  // bits above the low byte are dropped
+    EXPECT_EQ(model().attr, 0x45);
+
+    wrap_position(5, 10);
+    EXPECT_EQ(position(), "{5,10}");
+    wrap_position(0, 12);
+    wrap_position(3, 0);
+    wrap_position(-1, -1);
+    EXPECT_EQ(position(), "{3,12}");
+    relcursor_(&dr, &dc);
+    EXPECT_EQ(position(), "{5,10}");
+    dr = 30;
+    relcursor_(&dr, &dc);  // off the screen: stays
+    EXPECT_EQ(position(), "{5,10}");
+
+    wrap_cursor(0);
+    EXPECT_TRUE(!model().cursor_visible && pci.height == 0 && pci.visible == 0);
+    wrap_cursor(100);
+    EXPECT_TRUE(model().cursor_visible && model().cursor_height == 100 && pci.visible == 100);
+    wrap_wrap(0);
+    EXPECT_EQ(model().output_mode & 2, 0u);
+    wrap_wrap(7);
+    EXPECT_EQ(dwOutputMode, model().output_mode | 2);
+
+    sti = {};  // as at start: black on black at the top left
+    restoretextinfo_();
+    EXPECT_EQ(position() + std::to_string(model().attr), "{1,1}0");
+    wrap_position(4, 6);
+    wrap_text_color(9);
+    storetextinfo_();
+    wrap_position(20, 20);
+    wrap_text_color(3);
+    restoretextinfo_();
+    EXPECT_EQ(position() + std::to_string(model().attr), "{4,6}9");
+}
+
+TEST_F(Console, ClearingSizesAreFixed)
+{
+    use_model_console(80, 300);
+    console().fill(0, 0, 80 * 300, cell{'x', 0x17});
+    model().attr = 0x1E;
+    wrap_position(40, 40);
+    wrap_clear_screen();
+    EXPECT_EQ(position(), "{1,1}");
+    EXPECT_EQ(chars_at(0, 24, 81), std::string(80, ' ') + "x");
+    EXPECT_EQ(model().cells[24 * 80 + 79].attr, 0x1E);
+    console().fill(0, 0, 160, cell{'x', 0x17});
+    wrap_position(1, 11);
+    wrap_clear_line();
+    EXPECT_EQ(position(), "{1,11}");
+    EXPECT_EQ(chars_at(0, 0, 160), std::string(10, 'x') + std::string(80, ' ') + std::string(70, 'x'));
+}
+
+TEST_F(Console, FatalArguments)
+{
+    const char *integer = "parameter must be a integer\n",
+               *rows = "2e parameter should be sequemce of sequence\n";
+    expect_fatal(
+        {{[] { wrap_text_color(build_string("x")); }, integer},
+         {[] { wrap_position(1, make_double(2.0)); }, integer},
+         {[] { wrap_bk_color(make_double(1.5)); }, integer},
+         {[] { wrap_cursor(seq("{}")); }, integer},
+         {[] { wrap_save_text_image(1, seq("{1,1}")); }, "parameter (save_text) should be sequence's\n"},
+         {[] { wrap_display_text_image(seq("{1,1}"), 5); }, "parameter should be sequence's\n"},
+         {[] { wrap_display_text_image(seq("{1,1}"), make_string("AB")); }, rows},
+         {[] { wrap_display_text_image(seq("{1,1}"), seq("{}")); }, rows}});
+}
+
+TEST_F(Console, ScreenImagesRoundTripAndStayInBounds)
+{
+    for (int k = 0; k < 2000; ++k)
+        model().cells[k] = {uint8_t('A' + (k % 80 + k / 80) % 26), uint8_t(k % 80 + k / 80)};
+    EXPECT_EQ(take_bytes(wrap_get_screen(seq("{1,1,80,1}"))).substr(0, 6), std::string("A\0B\1C\2", 6));
+    EXPECT_EQ(take_bytes(wrap_get_screen(make_string("\x02\x03\x03\x03"))), "D\x03"
+                                                                            "E\x04");
+    vorn_handle image = 0;
+    assign(&image, wrap_save_text_image(seq("{2,3}"), seq("{4,10}")));
+    std::vector<vorn_handle> rows = elements(image);
+    ASSERT_EQ(rows.size(), 3u);
+    vorn_handle block = vorn_record_of(rows[0])->base;
+    EXPECT_EQ(refcount(block), 3);
+    for (int r = 0; r < 3; ++r)
+        EXPECT_TRUE(stored_length(rows[r]) == -16 && refcount(rows[r]) == 1 &&
+                    vorn_record_of(rows[r])->base == block &&
+                    chars(rows[r]) == static_cast<const char *>(vorn_record_of(block)->data) + 16 * r);
+    std::string before = take_bytes(wrap_get_screen(seq("{3,2,10,4}")));
+    wrap_clear_screen();
+    wrap_display_text_image(seq("{2,3}"), image);
+    EXPECT_EQ(take_bytes(wrap_get_screen(seq("{3,2,10,4}"))), before);
+    wrap_display_text_image(make_string("\x14\x4f"), image);  // row 20, column 79: clipped
+    EXPECT_EQ(chars_at(78, 19, 2), "DE");
+    EXPECT_EQ(position(), "{1,1}");
+    assign(&image, 0);
+
+    EXPECT_EQ(show_drop(wrap_save_text_image(seq("{3,5}"), seq("{4,2}"))), "{}");  // right < left
+    EXPECT_EQ(show_drop(wrap_save_text_image(seq("{1,1}"), seq("{30000,30000}"))), "{}");
+    EXPECT_EQ(take_bytes(wrap_get_screen(seq("{80,25,81,25}"))), std::string(" \x07 \0", 4));
+    console().fill(0, 0, 80, cell{'.', 7});
+    // rows of bytes, then of handles, a short row and an atom
+    wrap_display_text_image(seq("{1,1}"), seq("{b{65,1,66,2},{67,3,68,4},b{69,5},7}"));
+    EXPECT_EQ(chars_at(0, 0, 3) + chars_at(0, 1, 2) + chars_at(0, 2, 2) + chars_at(0, 3, 2), "AB.CDE   ");
+    EXPECT_EQ(model().cells[80].attr, 3);
+}
+
+TEST_F(Console, TextLandsAtTheCursorWrapsAndScrolls)
+{
+    use_model_console(10, 3);
+    model().attr = 0x1E;
+    type("abc\r\bX\tY\n123456789012");
+    EXPECT_EQ(chars_at(0, 0, 22), "Xbc     Y 123456789012");
+    type("\n\nlast567890");  // scrolls twice; the last column defers the wrap
+    EXPECT_EQ(chars_at(0, 0, 2) + chars_at(0, 2, 10), "12last567890");
+    EXPECT_TRUE(model().cells[10].attr == 0x1E && model().wrap_pending && model().x == 9);
+    type("Z");
+    EXPECT_EQ(chars_at(0, 1, 12), "last567890Z ");
+    wrap_wrap(0);
+    type("\r123456789ABC");
+    EXPECT_EQ(chars_at(0, 2, 10), "123456789C");
+}
+
+// What the terminal backend sends: one write per primitive, colours only
+// where the attribute changes, the program's text into the model as well.
+TEST_F(Console, TerminalSequencesOnAPipe)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    fcntl(fds[0], F_SETFL, O_NONBLOCK);
+    auto sent = [&] {
+        char buf[8192];
+        ssize_t n = read(fds[0], buf, sizeof buf);
+        return n > 0 ? std::string(buf, size_t(n)) : std::string();
+    };
+    void *saved_slot = files[1];
+    files[1] = stdout;
+    terminal_attach_fd(fds[1]);
+    int16_t fg = 14, bg = 1, l = 79, t = 25, r = 81, b = 25;
+    vorn_cell_record cells[3] = {{'a', 7}, {'b', 7}, {'c', 0x1E}};
+    colors_(&fg, &bg);
+    EXPECT_EQ(sent(), "\x1b[93;44m");
+    wrap_text_color(14);
+    wrap_position(2, 3);
+    EXPECT_EQ(sent(), "\x1b[2;3H");
+    wrap_puts(1, build_string("hi\n"));
+    EXPECT_EQ(sent(), "hi\n");
+    EXPECT_EQ(take_bytes(wrap_get_screen(seq("{3,2,4,2}"))), "h\x1ei\x1e");
+    puttext_(&l, &t, &r, &b, cells);
+    EXPECT_EQ(sent(), "\x1b[25;79H\x1b[0mab\x1b[93;44m\x1b[3;1H");
+    wrap_clear_screen();
+    EXPECT_EQ(sent(), "\x1b[1;1H\x1b[J");
+    wrap_cursor(0);
+    wrap_wrap(0);
+    EXPECT_EQ(sent(), "\x1b[?25l\x1b[?7l");
+    terminal_detach();
+    EXPECT_EQ(sent(), "\x1b[0m\x1b[?25h\x1b[?7h");
+    EXPECT_EQ(&console(), &no_console());
+    files[1] = saved_slot;
+    close(fds[0]);
+    close(fds[1]);
 }

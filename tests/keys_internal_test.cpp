@@ -11,8 +11,6 @@
 using namespace vorn::io;
 using namespace vorn_test;
 
-extern "C" char *CGI_flag;
-
 namespace {
 
 input_record key(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t control = 0, bool down = true)

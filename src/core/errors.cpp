@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "../io/io.h"
 #include "../net/net.h"
 #include "core.h"
 
@@ -123,6 +124,7 @@ VORN_API void wrap_abort(int32_t status) { Pexit(status); }
 
 VORN_API void Pexit(int32_t status)
 {
+    vorn::io::console_restore();
     vorn::net::stop_service();
     std::exit(status);
 }

@@ -153,6 +153,10 @@ struct screen_model {
     uint32_t output_mode = 1 | mode_wrap_at_eol;
     uint32_t input_mode = mode_processed_input | mode_line_input | mode_echo_input;
     std::vector<cell> cells;
+    // The last column was just written with wrap on: the next character
+    // starts a new line first (as terminals defer the wrap).  Moving the
+    // cursor clears it.
+    bool wrap_pending = false;
 
     void resize(int16_t w, int16_t h);  // keeps what still fits, blanks the rest
     void fill(int16_t fx, int16_t fy, int32_t count, cell c);
@@ -188,6 +192,30 @@ void console_restore();
 // What init_conhdl does: reads the gateway flag, picks the backend, turns
 // mouse input on outside gateway mode.
 void console_init();
+
+// One primitive, one write: while a batch is open the terminal backend
+// gathers what its operations send, and the outermost batch sends it all at
+// once when it closes.  The other backends send nothing.
+void console_batch_begin();
+void console_batch_end();
+struct console_batch {
+    console_batch() { console_batch_begin(); }
+    ~console_batch() { console_batch_end(); }
+    console_batch(const console_batch &) = delete;
+    console_batch &operator=(const console_batch &) = delete;
+};
+
+// The terminal backend (terminal_screen.cpp).  terminal_attach makes it the
+// backend in use, with standard output routed through the screen model;
+// again after a hand-over it redraws the modes and colours the program had.
+// terminal_detach flushes the program's text and gives the terminal its
+// colours, cursor and wrap back (async-signal-tolerant: no allocation for
+// the sequences); the no-console backend is in use afterwards.
+// terminal_attach_fd is the same on any descriptor (benchmarks, tests).
+void terminal_attach();
+void terminal_attach_fd(int fd);
+void terminal_detach();
+bool terminal_attached();
 
 // The first key code above 0, waiting without spinning (machine's wait-key
 // service and wrap_wait_key).

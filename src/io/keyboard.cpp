@@ -14,12 +14,6 @@
 using namespace vorn::core;
 using namespace vorn::io;
 
-// Shared with the console's output side, which owns them.
-extern "C" {
-extern uint32_t dwInputMode;
-extern char *CGI_flag;
-}
-
 extern "C" {
 VORN_API int32_t last_key = -1;
 VORN_API int32_t last_mouse_bot = -1;

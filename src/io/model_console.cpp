@@ -27,6 +27,7 @@ void model_set_cursor(int16_t x, int16_t y)
         return;
     the_model.x = x;
     the_model.y = y;
+    the_model.wrap_pending = false;
 }
 
 void model_set_shape(int height, bool visible)
@@ -105,6 +106,7 @@ void screen_model::resize(int16_t w, int16_t h)
     height = h;
     x = std::min<int16_t>(x, static_cast<int16_t>(w - 1));
     y = std::min<int16_t>(y, static_cast<int16_t>(h - 1));
+    wrap_pending = false;
 }
 
 void screen_model::fill(int16_t fx, int16_t fy, int32_t count, cell c)

@@ -1,0 +1,62 @@
+/* console_probe.c -- a small program for the terminal tests: it starts as a
+ * translated program does, then performs the console actions named on its
+ * command line, in order:
+ *   clear  line  nl  fail  puts:TEXT  pos:R,C  fg:N  bg:N  cursor:N  wrap:N
+ *   save:TOP,LEFT,BOTTOM,RIGHT  show:ROW,COL  hold:FILE
+ * `save` keeps one text image, `show` displays it; `fail` ends in a run-time
+ * error; `hold` creates FILE and waits for a line on standard input. */
+#include <stdio.h>
+#include <string.h>
+#include <vorn.h>
+
+static vorn_handle image;
+
+static vorn_handle pair(int a, int b) { return build_sequence(2, (vorn_handle)a, (vorn_handle)b); }
+
+static void act(const char *a)
+{
+    int p, q, r, s;
+    char line[64];
+    if (strcmp(a, "clear") == 0)
+        wrap_clear_screen();
+    else if (strcmp(a, "line") == 0)
+        wrap_clear_line();
+    else if (strcmp(a, "nl") == 0)
+        wrap_puts(1, build_string("\n"));
+    else if (strcmp(a, "fail") == 0)
+        wrap_text_color(build_string("x"));
+    else if (strncmp(a, "puts:", 5) == 0)
+        wrap_puts(1, build_string(a + 5));
+    else if (sscanf(a, "pos:%d,%d", &p, &q) == 2)
+        wrap_position((vorn_handle)p, (vorn_handle)q);
+    else if (sscanf(a, "fg:%d", &p) == 1)
+        wrap_text_color((vorn_handle)p);
+    else if (sscanf(a, "bg:%d", &p) == 1)
+        wrap_bk_color((vorn_handle)p);
+    else if (sscanf(a, "cursor:%d", &p) == 1)
+        wrap_cursor((vorn_handle)p);
+    else if (sscanf(a, "wrap:%d", &p) == 1)
+        wrap_wrap((vorn_handle)p);
+    else if (sscanf(a, "save:%d,%d,%d,%d", &p, &q, &r, &s) == 4)
+        assign(&image, wrap_save_text_image(pair(p, q), pair(r, s)));
+    else if (sscanf(a, "show:%d,%d", &p, &q) == 2)
+        wrap_display_text_image(pair(p, q), image);
+    else if (strncmp(a, "hold:", 5) == 0) {
+        fclose(fopen(a + 5, "w"));
+        if (fgets(line, sizeof line, stdin) == NULL)
+            return;
+    }
+}
+
+int main(int argc, char **argv)
+{
+    init_command_line(argc, argv);
+    init_files();
+    init_conhdl();
+    for (int k = 1; k < argc; ++k)
+        act(argv[k]);
+    assign(&image, 0);
+    close_conhdl();
+    close_files();
+    return 0;
+}
