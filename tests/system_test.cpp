@@ -1,0 +1,256 @@
+// The process environment, commands through a real shell, wildcards, real
+// directories in a scratch folder, the working directory and the clock.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <random>
+
+#include "support.h"
+
+using namespace vorn_test;
+
+namespace {
+
+class System : public store_test {
+  protected:
+    void TearDown() override
+    {
+        for (vorn_handle h : borrowed_)
+            drop(h);
+        store_test::TearDown();
+    }
+    // A string for a routine that borrows it, destroyed when the test ends.
+    vorn_handle lent(const std::string &text) { return borrowed_.emplace_back(make_string(text.c_str())); }
+    vorn_handle name(const std::string &n) const { return make_string(dir_.path(n).c_str()); }
+    scratch_dir dir_;
+    std::vector<vorn_handle> borrowed_;
+};
+
+// The matcher as first written: recursion at every asterisk.
+int reference_match(const char *t, const char *p);
+int reference_walk(const char *t, const char *p)
+{
+    for (;;) {
+        if (*p == '*') {
+            if (p[1] == 0)
+                return 1;
+            for (++p; *t; ++t)
+                if (reference_match(t, p))
+                    return 1;
+            return 0;
+        }
+        if (*t == 0 || (*p != '?' && *p != *t))
+            return 0;
+        ++t, ++p;
+        if (*p == 0)
+            return *t == 0;
+    }
+}
+int reference_match(const char *t, const char *p) { return *p == 0 ? 1 : *t == 0 ? 0 : reference_walk(t, p); }
+
+// The entry of `entry_name` in a listing (its fields after the name), or "none".
+std::string entry_of(vorn_handle list, const std::string &entry_name)
+{
+    for (vorn_handle e : elements(list)) {
+        std::vector<vorn_handle> f = elements(e);
+        if (chars(f[0]) == entry_name)
+            return show_drop(build_sequence(8, f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8]));
+    }
+    return "none";
+}
+
+}  // namespace
+
+TEST_F(System, EnvironmentVariables)
+{
+    vorn_handle setting = held(make_string("VORN_A=bar"));
+    wrap_putenv(setting);
+    const_cast<char *>(chars(setting))[7] = 'x';  // the environment kept its own copy
+    vorn_handle view = held(view_of(make_string("VORN_B=123456"), 1, 9));
+    wrap_putenv(view);
+    EXPECT_EQ(take_bytes(wrap_getenv(lent("VORN_A"))), "bar");
+    EXPECT_EQ(take_bytes(wrap_getenv(lent("VORN_B"))), "12");
+    wrap_putenv(lent("VORN_A="));
+    EXPECT_EQ(wrap_getenv(lent("VORN_A")), vorn_handle(-1));
+    for (int k = 0; k < 1000; ++k)  // each copy freed once the environment lets go of it
+        wrap_putenv(lent(("VORN_C=" + std::to_string(k)).c_str()));
+    EXPECT_EQ(take_bytes(wrap_system_get(lent("printf %s \"$VORN_C\""))), "999");
+    let_go({&setting, &view});
+    expect_fatal({{[] { wrap_getenv(5); }, "argument to getenv must be a sequence\n"},
+                  {[] {
+                       wrap_putenv(words_of({65, 61, 66}));
+                   },
+                   "argument to putenv must be a (byte)sequence\n"},
+                  {[] { wrap_putenv(build_sequence(0)); }, "argument to putenv must be a (byte)sequence\n"},
+                  {[] { wrap_putenv(make_string("NOEQUALS")); }, "No room in environment\n"},
+                  {[] { wrap_system(seq("{1,{2}}")); }, "sequence found inside character string"}});
+}
+
+TEST_F(System, CommandsStatusesAndPipes)
+{
+    const std::pair<const char *, int32_t> statuses[] = {
+        {"exit 2", 2}, {"true", 0}, {"kill -9 $$", 137}, {"no-such-command-here 2>/dev/null", 127}};
+    for (auto &[command, status] : statuses)
+        EXPECT_EQ(wrap_system_exec(lent(command)), status) << command;
+    EXPECT_EQ(wrap_system_put(lent(("cat > " + dir_.path("fed")).c_str()), lent("one\ntwo")), 0);
+    EXPECT_EQ(file_contents(dir_.path("fed")), "one\ntwo");
+    EXPECT_EQ(wrap_system_put(lent("exit 4"), lent(std::string(1 << 20, 'x'))), 4);
+    expect_shown({{wrap_system_get(lent("echo hello")), "b{104,101,108,108,111,10}"},
+                  {wrap_system_get(lent("echo gone; exit 3")), "3"},
+                  {wrap_system_get(lent("kill -15 $$")), "143"},
+                  {wrap_system_get(lent("true")), "{}"},
+                  {wrap_system_get(lent("printf 'ab\\000cd'")), "b{97,98}"}});
+    std::string big = take_bytes(wrap_system_get(lent("head -c 8000000 /dev/zero | tr '\\0' y")));
+    EXPECT_EQ(big, std::string(8000000, 'y'));
+    wrap_system(lent(("touch " + dir_.path("made")).c_str()));
+    EXPECT_EQ(access(dir_.path("made").c_str(), F_OK), 0);
+    expect_child([] { std::printf("first "), wrap_system(make_string("echo second")); }, "first second\n", 0);
+}
+
+TEST_F(System, WildcardsMatchLikeTheRecursiveDefinition)
+{
+    const std::tuple<const char *, const char *, int> cases[] = {
+        {"abc", "a*c", 1}, {"abc", "a?c", 1}, {"abc", "a?", 0}, {"abc", "*", 1},   {"abc", "", 1},
+        {"", "*", 0},      {"abc", "ab", 0},  {"ab", "abc", 0}, {"ABC", "abc", 0}, {"a", "a**", 0},
+        {"ab", "a**", 1},  {"a", "a*", 1},    {"", "", 1},      {"xa", "*a**", 0}, {"a*c", "a\\*c", 0}};
+    for (auto &[t, p, want] : cases)
+        EXPECT_EQ(___match(t, p), want) << t << " ~ " << p;
+    std::mt19937 random(7);
+    auto word = [&](const char *alphabet, int letters) {
+        std::string s(random() % 7, ' ');
+        for (char &c : s)
+            c = alphabet[random() % letters];
+        return s;
+    };
+    for (int k = 0; k < 200000; ++k) {
+        std::string t = word("ab", 2), p = word("ab*?", 4);
+        ASSERT_EQ(___match(t.c_str(), p.c_str()), reference_match(t.c_str(), p.c_str())) << t << " ~ " << p;
+    }
+    std::string name(10000, 'a'), stars;
+    for (int k = 0; k < 30; ++k)
+        stars += "*a";
+    stars += "b";
+    auto start = std::chrono::steady_clock::now();
+    for (int k = 0; k < 100; ++k)
+        EXPECT_EQ(___match(name.c_str(), stars.c_str()), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_EQ(___match(name.c_str(), (std::string(5000, '*') + "a").c_str()), 1);
+
+    vorn_handle pattern = held(make_string("*.TXT"));
+    expect_shown({{wrap_wildcard_match(lent("a*"), lent("abc")), "1"},
+                  {wrap_wildcard_match(lent("A*"), lent("abc")), "0"},
+                  {wrap_wildcard_match(5, lent("5")), "0"},
+                  {wrap_wildcard_file(pattern, make_string("readme.txt")), "1"},
+                  {wrap_wildcard_file(make_string("*.*"), make_string("README")), "1"},
+                  {wrap_wildcard_file(make_string("*"), make_string("README")), "1"},
+                  {wrap_wildcard_file(make_string("*.c"), make_string("a.b.c")), "1"},
+                  {wrap_wildcard_file(make_string("*.c"), make_double(2.5)), "0"}});
+    EXPECT_EQ(counts({pattern}), "1");
+    let_go({&pattern});
+    expect_fatal([] { wrap_wildcard_file(seq("{{1}}"), make_string("a")); },
+                 "sequence found inside character string");
+}
+
+TEST_F(System, DirectoryListings)
+{
+    const std::tuple<const char *, off_t, int> files[] = {{"a.txt", 3, 0644},
+                                                          {"b.TXT", 0, 0644},
+                                                          {"ro", 5, 0444},
+                                                          {".hidden", 1, 0644},
+                                                          {"\xe9 x\xff", 2, 0644}};
+    for (auto &[n, size, mode] : files) {
+        int fd = open(dir_.path(n).c_str(), O_CREAT | O_WRONLY, mode);
+        ASSERT_EQ(ftruncate(fd, size), 0);
+        close(fd);
+    }
+    mkdir(dir_.path("sub").c_str(), 0755);
+    int fd = open(dir_.path("sub/sparse").c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_EQ(ftruncate(fd, (off_t(3) << 30) + 1), 0);
+    close(fd);
+    setenv("TZ", "XST-3", 1);
+    tzset();
+    struct timeval when[2] = {{1700000000, 0}, {1700000000, 0}};  // 22:13:20 UTC = 01:13:20 at +3
+    utimes(dir_.path("a.txt").c_str(), when);
+
+    vorn_handle all = wrap_dir(make_string((dir_.path("") + ".").c_str()));
+    EXPECT_EQ(length(all), 8);
+    EXPECT_EQ(entry_of(all, "a.txt"), "{0,3,2023,11,15,1,13,20}");
+    const std::pair<const char *, const char *> attributes[] = {
+        {"ro", "1"}, {".hidden", "2"}, {"sub", "16"}, {".", "16"}, {"..", "16"}, {"\xe9 x\xff", "0"}};
+    for (auto &[n, attr] : attributes)
+        EXPECT_EQ(entry_of(all, n).substr(1, std::strlen(attr) + 1), std::string(attr) + ",") << n;
+    vorn_handle first = elements(all)[0];
+    EXPECT_EQ(counts({all, first, elements(first)[0]}), "0,1,1");
+    destroy(all);
+
+    vorn_handle one = wrap_dir(name("a.txt")), sub = wrap_dir(name("s?b"));
+    EXPECT_EQ(length(one), 1);
+    EXPECT_EQ(entry_of(one, "a.txt"), "{0,3,2023,11,15,1,13,20}");
+    EXPECT_EQ(entry_of(sub, "sparse").substr(0, 15), "{0,3221225473d,");
+    EXPECT_EQ(length(sub), 3);
+    drop(one), drop(sub);
+    unsetenv("TZ");
+    tzset();
+    vorn_handle txt = wrap_dir(name("*.txt"));
+    EXPECT_EQ(entry_of(txt, "a.txt").substr(0, 5) + std::to_string(length(txt)), "{0,3,1");
+    drop(txt);
+    expect_shown({{wrap_dir(name("missing")), "-1"},
+                  {wrap_dir(name("a.txt/x")), "-1"},
+                  {wrap_dir(build_sequence(0)), "-1"},
+                  {wrap_dir(name("*.none")), "-1"}});
+    expect_fatal([] { wrap_dir(7); }, "dir arg. must be a sequence\n");
+}
+
+TEST_F(System, WorkingDirectory)
+{
+    std::string before = take_bytes(wrap_current_dir());
+    EXPECT_EQ(wrap_change_dir(name("")), 0);
+    EXPECT_EQ(take_bytes(wrap_current_dir()) + "/", dir_.path(""));
+    const std::pair<vorn_handle, int32_t> changes[] = {
+        {name("missing"), -1}, {build_sequence(0), -1}, {5, -1}, {make_double(1.0), -1}};
+    for (auto &[d, result] : changes)
+        EXPECT_EQ(wrap_change_dir(d), result);
+    std::string deep(70, 'd');
+    mkdir(dir_.path(deep).c_str(), 0755);
+    EXPECT_EQ(wrap_change_dir(make_string(deep.c_str())), 0);
+    EXPECT_EQ(wrap_current_dir(), vorn_handle(0));
+    EXPECT_EQ(wrap_change_dir(make_string(before.c_str())), 0);
+}
+
+TEST_F(System, ClockReadsTheSameInstantEverywhere)
+{
+    setenv("TZ", "XST-3", 1);
+    tzset();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        vorn_handle before = wrap_time();
+        std::string date = show_drop(wrap_date()), text = take_bytes(wrap_fdate());
+        vorn_timeval record;
+        EXPECT_EQ(vorn_gettimeofday(&record, nullptr), 0);
+        vorn_handle after = wrap_time();
+        double now = vorn_double_value(before), later = vorn_double_value(after);
+        destroy(before), destroy(after);
+        time_t seconds = static_cast<time_t>(now);
+        if (seconds != static_cast<time_t>(later))
+            continue;  // a second passed between the reads
+        struct tm t;
+        localtime_r(&seconds, &t);
+        char expected[80];
+        std::snprintf(expected, sizeof expected, "{%d,%d,%d,%d,%d,%d,%d,%d}", t.tm_year + 1900, t.tm_mon + 1,
+                      t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, t.tm_wday + 1, t.tm_yday + 1);
+        EXPECT_EQ(date, expected);
+        strftime(expected, sizeof expected, "%a %b %e %H:%M:%S %Y", &t);
+        EXPECT_EQ(text, expected);
+        EXPECT_EQ(record.seconds, static_cast<uint32_t>(seconds));
+        EXPECT_LT(record.microseconds, 1000000u);
+        EXPECT_TRUE(now >= static_cast<double>(seconds) && now < later + 1e-9);
+        break;
+    }
+    unsetenv("TZ");
+    tzset();
+}
