@@ -132,6 +132,13 @@ TEST_F(System, WildcardsMatchLikeTheRecursiveDefinition)
         std::string t = word("ab", 2), p = word("ab*?", 4);
         ASSERT_EQ(___match(t.c_str(), p.c_str()), reference_match(t.c_str(), p.c_str())) << t << " ~ " << p;
     }
+    for (int k = 0; k < 20000; ++k) {  // the file form: a dot appended where there is none
+        std::string t = word("a.", 2) + "b", p = word("a.b*?", 5) + "*", dt = t, dp = p;
+        dt += t.find('.') == std::string::npos ? "." : "", dp += p.find('.') == std::string::npos ? "." : "";
+        ASSERT_EQ(wrap_wildcard_file(make_string(p.c_str()), make_string(t.c_str())),
+                  reference_match(dt.c_str(), dp.c_str()))
+            << t << " ~ " << p;
+    }
     std::string name(10000, 'a'), stars;
     for (int k = 0; k < 30; ++k)
         stars += "*a";

@@ -44,6 +44,20 @@ struct pattern_reader {
     char at(size_t j) const { return j == run ? '?' : p.at(j); }
 };
 
+// Where the text after an asterisk can next be tried, from position i: when
+// the asterisk is followed by a plain character, only where that character
+// stands (else the end of the text); otherwise i itself.
+size_t retry_from(const match_text &text, size_t i, const pattern_reader &p, size_t after_star)
+{
+    char c = after_star < p.size ? p.at(after_star) : '*';
+    if (c == '*' || c == '?' || i >= text.n || text.s[i] == c)
+        return i;
+    const void *found = std::memchr(text.s + i, c, text.n - i);
+    if (found != nullptr)
+        return static_cast<size_t>(static_cast<const char *>(found) - text.s);
+    return text.n + (text.extra != c && text.extra != 0 ? 1 : 0);
+}
+
 // Greedy matching with one backtrack point, the last asterisk seen: a later
 // asterisk covers every retry of an earlier one, so time is at most text
 // length x pattern length and nothing recurses.
@@ -64,7 +78,7 @@ bool wildcard_matches(const match_text &text, const match_text &pattern)
             ++j;
         } else if (star != no_star) {
             j = star;
-            i = ++mark;
+            i = mark = retry_from(text, mark + 1, p, star);
         } else {
             return false;
         }
