@@ -24,11 +24,13 @@ wall_time read_clock()
     return {static_cast<int64_t>(now.tv_sec), static_cast<int32_t>(now.tv_nsec / 1000)};
 }
 
-// The current time broken down in the local time zone.
+// The current time broken down in the local time zone, as the environment
+// names it now (TZ may have been set since the last call).
 struct tm local_now()
 {
     time_t seconds = static_cast<time_t>(read_clock().seconds);
     struct tm t = {};
+    tzset();
     localtime_r(&seconds, &t);
     return t;
 }

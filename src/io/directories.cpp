@@ -178,6 +178,7 @@ VORN_API vorn_handle wrap_dir(vorn_handle path)
     std::string text = convert_string(path);
     release(path);
     entry_list out;
+    tzset();  // entry times in the zone the environment names now
     list_path(text, out);
     return out.take_result();
 }
