@@ -460,14 +460,64 @@ VORN_API void qprint(vorn_handle x);
 /* ------------------------------------------------------------------------
  * Environment and commands
  * ---------------------------------------------------------------------- */
+/* Commands run through /bin/sh after standard output is flushed; the
+ * terminal is the child's while it runs and init_conhdl's set-up follows
+ * every command.  A status is the exit status, 128 + the signal number for
+ * a command ended by a signal, -1 when nothing could run.  None of these
+ * releases its arguments. */
+/* The variable's value as a new string, or -1 when it is not set. */
+VORN_API vorn_handle wrap_getenv(vorn_handle name);
+/* NAME=value from a bytesequence (an empty value removes it), copied. */
+VORN_API void wrap_putenv(vorn_handle setting);
+VORN_API void wrap_system(vorn_handle command);
+VORN_API int32_t wrap_system_exec(vorn_handle command);
+/* Feeds the text to the command's standard input; its status. */
+VORN_API int32_t wrap_system_put(vorn_handle command, vorn_handle text);
+/* Its standard output as a new string when it exits with 0, else the
+ * status (-2 after a read error). */
+VORN_API vorn_handle wrap_system_get(vorn_handle command);
+
 
 /* ------------------------------------------------------------------------
  * Directories and wildcards
  * ---------------------------------------------------------------------- */
+/* Wildcards: '*' any run of characters, '?' one; the whole text must be
+ * covered.  An empty pattern matches everything, an empty text nothing
+ * else.  The file form upper-cases both and gives each a dot when it has
+ * none, and releases both; the text form borrows both.  An atom for either
+ * matches nothing (0). */
+VORN_API int32_t ___match(const char *text, const char *pattern);
+VORN_API int32_t wrap_wildcard_match(vorn_handle pattern, vorn_handle text);
+VORN_API int32_t wrap_wildcard_file(vorn_handle pattern, vorn_handle name);
+/* Entries {name, attributes (16 directory, 1 read-only, 2 hidden), size,
+ * year, month, day, hour, minute, second}, local time: a directory's
+ * contents, a wildcard's matches in its directory (case counts), or one
+ * file's entry; -1 when there are none.  Releases path. */
+VORN_API vorn_handle wrap_dir(vorn_handle path);
+/* The working directory as a new string, or 0 when it is longer than 79. */
+VORN_API vorn_handle wrap_current_dir(void);
+/* 0, or -1 on failure (the empty sequence, an atom); releases dir. */
+VORN_API int32_t wrap_change_dir(vorn_handle dir);
+
 
 /* ------------------------------------------------------------------------
  * Date and time
  * ---------------------------------------------------------------------- */
+/* The record vorn_gettimeofday fills: seconds since 1970 (UTC, unsigned,
+ * so it lasts until 2106) and the microseconds within that second. */
+typedef struct vorn_timeval {
+    uint32_t seconds;
+    uint32_t microseconds;
+} vorn_timeval;
+/* New objects: {year, month, day, hour, minute, second, weekday (Sunday 1),
+ * day of the year} in local time; "Fri Dec  4 02:22:21 2026"; seconds since
+ * 1970 with microseconds as a double.  Nothing is released. */
+VORN_API vorn_handle wrap_date(void);
+VORN_API vorn_handle wrap_fdate(void);
+VORN_API vorn_handle wrap_time(void);
+/* Always 0; the second argument is ignored. */
+VORN_API int32_t vorn_gettimeofday(vorn_timeval *record, void *ignored);
+
 
 /* ------------------------------------------------------------------------
  * Console output
