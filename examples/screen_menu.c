@@ -72,10 +72,10 @@ enum { PICK = 1000, CLICK = 2000 };
 
 static const char *const items[] = {"New", "Open", "Save", "Quit"};
 
-static int selected = 1;     /* the highlighted entry */
-static int chosen = 0;       /* the last confirmed entry, 0 for none */
-static int breaks = 0;       /* Ctrl+C presses seen */
-static int pressed_on = 0;   /* the entry under the last left press */
+static int selected = 1;      /* the highlighted entry */
+static int chosen = 0;        /* the last confirmed entry, 0 for none */
+static int breaks = 0;        /* Ctrl+C presses seen */
+static int pressed_on = 0;    /* the entry under the last left press */
 static vorn_handle under = 0; /* the screen under the pop-up while it shows */
 
 static vorn_handle pair(int a, int b) { return build_sequence(2, (vorn_handle)a, (vorn_handle)b); }
@@ -236,7 +236,8 @@ int main(int argc, char **argv)
     wrap_bk_color(1);
     wrap_clear_screen();
     on_screen = bSucces;
-    show_at(1, 1, 0, 7, build_string(" vorn -- screen menu                                                            "));
+    show_at(1, 1, 0, 7,
+            build_string(" vorn -- screen menu                                                            "));
     box(6, 30, 8, 20, 3);
     show_at(7, 32, 15, 3, build_string("Menu"));
     show_at(24, 1, 15, 1, build_string(" Arrows or mouse select, Enter or a click confirms, Esc ends"));

@@ -127,7 +127,7 @@ TEST_F(Terminal, MenuTakesKeysClicksAndCountsCtrlC)
     tmux("send-keys C-c");
     EXPECT_TRUE(shows(16, "Ctrl+C caught: 1")) << screen();
     EXPECT_EQ(row(12).find("You chose"), std::string::npos);  // the pop-up went with it
-    tmux("send-keys -l '\x1b[<0;33;9M'");  // a click on "Open": the press selects,
+    tmux("send-keys -l '\x1b[<0;33;9M'");                     // a click on "Open": the press selects,
     EXPECT_TRUE(shows(9, "\x1b[41mOpen")) << row(9);
     tmux("send-keys -l '\x1b[<0;33;9m'");  // the release confirms
     EXPECT_TRUE(shows(12, "You chose: Open")) << screen();
