@@ -45,7 +45,7 @@ class Terminal : public ::testing::Test {
         static int started = 0;
         server = "vorn_test_" + std::to_string(getpid()) + "_" + std::to_string(++started);
         std::ofstream(dir.path("run.sh"))
-            << "\"$@\"; printf '\\nEXIT:%d' $?; touch " << dir.path("end; sleep 60");
+            << "trap '' INT; \"$@\"; printf '\\nEXIT:%d' $?; touch " << dir.path("end; sleep 60");
     }
     void TearDown() override { tmux("kill-server"); }
     std::string tmux(const std::string &args) { return run_command("tmux -L " + server + " " + args).out; }
@@ -107,6 +107,34 @@ TEST_F(Terminal, RunTimeErrorGivesTheTerminalBack)
     start(probe + " cursor:0 wrap:0 bg:4 fg:15 pos:2,1 puts:before fail");
     EXPECT_EQ(finish(), "EXIT:1");
     EXPECT_NE(screen().find("RUN_TIME_ERROR : parameter must be a integer"), std::string::npos) << screen();
+    EXPECT_EQ(shown_and_wrap(), "1,1\n");
+}
+
+// The menu example driven as a user would: arrows, Enter, Ctrl+C (counted,
+// breaks being forbidden), a click, and Escape ending it in the ordinary
+// colours with the terminal given back.
+TEST_F(Terminal, MenuTakesKeysClicksAndCountsCtrlC)
+{
+    auto shows = [&](int r, const std::string &text) {
+        return eventually([&] { return row(r).find(text) != std::string::npos; });
+    };
+    start(examples + "/screen_menu");
+    ASSERT_TRUE(shows(16, "Ctrl+C caught: 0"));
+    tmux("send-keys Down Down");
+    EXPECT_TRUE(shows(10, "\x1b[97m\x1b[41mSave")) << row(10);  // highlighted
+    tmux("send-keys Enter");
+    EXPECT_TRUE(shows(12, "You chose: Save")) << screen();
+    tmux("send-keys C-c");
+    EXPECT_TRUE(shows(16, "Ctrl+C caught: 1")) << screen();
+    EXPECT_EQ(row(12).find("You chose"), std::string::npos);  // the pop-up went with it
+    tmux("send-keys -l '\x1b[<0;33;9M'");                     // a click on "Open": the press selects,
+    EXPECT_TRUE(shows(9, "\x1b[41mOpen")) << row(9);
+    tmux("send-keys -l '\x1b[<0;33;9m'");  // the release confirms
+    EXPECT_TRUE(shows(12, "You chose: Open")) << screen();
+    tmux("send-keys Escape");
+    ASSERT_TRUE(reached("end"));
+    EXPECT_EQ(finish(), "EXIT:0");
+    EXPECT_EQ(screen().substr(0, 32), "chosen: 2 Open\nCtrl+C caught: 1\n");
     EXPECT_EQ(shown_and_wrap(), "1,1\n");
 }
 
