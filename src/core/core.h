@@ -157,6 +157,52 @@ inline void release_pair(handle a, handle b)
         destroy(b);
 }
 
+// Integer arithmetic keeps a result as an integer only above this floor (and
+// without a 32-bit overflow); anything else is redone in doubles.
+constexpr int32_t arithmetic_floor = -805306368;
+
+inline handle int_add(int32_t a, int32_t b)
+{
+    int32_t r;
+    if (!__builtin_add_overflow(a, b, &r) && r > arithmetic_floor) [[likely]]
+        return int_handle(r);
+    return make_double(static_cast<double>(a) + static_cast<double>(b));
+}
+
+inline handle int_subtract(int32_t a, int32_t b)
+{
+    int32_t r;
+    if (!__builtin_sub_overflow(a, b, &r) && r > arithmetic_floor) [[likely]]
+        return int_handle(r);
+    return make_double(static_cast<double>(a) - static_cast<double>(b));
+}
+
+inline handle int_multiply(int32_t a, int32_t b)
+{
+    int32_t r;
+    if (!__builtin_mul_overflow(a, b, &r) && r > arithmetic_floor) [[likely]]
+        return int_handle(r);
+    return make_double(static_cast<double>(a) * static_cast<double>(b));
+}
+
+// The double v as the result of an arithmetic operation on the atoms a and b:
+// in b's record when b is a temporary double, else in a's when a is one, else
+// in a new double.  A temporary a whose record is not used is released.
+[[gnu::always_inline]] inline handle double_result_consuming(handle a, handle b, double v)
+{
+    if (is_double(b) && rec(b).count < 1) {
+        if (a != b)
+            release(a);
+        set_dbl(rec(b), v);
+        return b;
+    }
+    if (is_double(a) && rec(a).count < 1) {
+        set_dbl(rec(a), v);
+        return a;
+    }
+    return make_double(v);
+}
+
 // `operand` applied to two atoms (operators.cpp) and to one atom (unary.cpp).
 handle atoms_op_consuming(handle a, handle b);
 handle atom_uop_consuming(handle x);
@@ -202,6 +248,25 @@ inline bool equal_atoms(handle a, handle b)
 // other).  Nesting depth is not limited by the C stack.
 int32_t compare_objects(handle a, handle b);
 bool equal_objects(handle a, handle b);
+
+// ---- the key index's watch ------------------------------------------------------
+// A key list searched often gets a hash index (keyed_tables.cpp), trusted only
+// while neither the list nor any key in it has changed.  The records it relies
+// on are marked watched; everything that changes a sequence in place, or frees
+// its record, calls `before_change` on it first, which forgets every index
+// when the record is watched.  A bit test when it is not.
+extern uint64_t *watched_bits;
+extern uint32_t watched_limit;
+void forget_key_indexes();
+inline bool is_watched(uint32_t index)
+{
+    return index < watched_limit && ((watched_bits[index >> 6] >> (index & 63)) & 1) != 0;
+}
+inline void before_change(handle s)
+{
+    if (is_watched(index_of(s))) [[unlikely]]
+        forget_key_indexes();
+}
 
 // Binary search of `key` in the ascending key list `list` (a CAM structure),
 // borrowing both: the 1-based position when present, else -(p + 1) where p

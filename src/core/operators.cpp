@@ -32,10 +32,6 @@ enum : int32_t {
     op_power = 27,
 };
 
-// Integer arithmetic keeps a result as an integer only above this floor
-// (and without a 32-bit overflow); anything else is redone in doubles.
-constexpr int32_t arithmetic_floor = -805306368;
-
 const char divide_by_zero[] = "attempt to divide by 0\n";
 const char remainder_by_zero[] = "Can't get remainder of a number divided by 0\n";
 const char no_such_operation[] = "hier mag je nooit komen !\n";
@@ -43,30 +39,6 @@ const char no_such_operation[] = "hier mag je nooit komen !\n";
 inline handle truth(bool t) { return int_handle(t ? 1 : 0); }
 
 // ---- two integers ------------------------------------------------------------
-
-inline handle int_add(int32_t a, int32_t b)
-{
-    int32_t r;
-    if (!__builtin_add_overflow(a, b, &r) && r > arithmetic_floor)
-        return int_handle(r);
-    return make_double(static_cast<double>(a) + static_cast<double>(b));
-}
-
-inline handle int_subtract(int32_t a, int32_t b)
-{
-    int32_t r;
-    if (!__builtin_sub_overflow(a, b, &r) && r > arithmetic_floor)
-        return int_handle(r);
-    return make_double(static_cast<double>(a) - static_cast<double>(b));
-}
-
-inline handle int_multiply(int32_t a, int32_t b)
-{
-    int32_t r;
-    if (!__builtin_mul_overflow(a, b, &r) && r > arithmetic_floor)
-        return int_handle(r);
-    return make_double(static_cast<double>(a) * static_cast<double>(b));
-}
 
 // b is not 0.  An exact quotient stays whole; integers lie above -2^31, so
 // a / b cannot trap, but -2147483647 / 1 style quotients may leave the class.
@@ -173,24 +145,6 @@ inline bool truth_of(handle h)
 }
 
 inline int32_t bits_of(handle h) { return is_double(h) ? truncate_to_bits(dbl_value(h)) : int_value(h); }
-
-// The double v as the result of an operation on a and b: in b's record when
-// b is a temporary double, else in a's when a is one, else in a new double.
-// A temporary a whose record is not used is released.
-[[gnu::always_inline]] inline handle double_result_consuming(handle a, handle b, double v)
-{
-    if (is_double(b) && is_temporary(rec(b))) {
-        if (a != b)
-            release(a);
-        set_dbl(rec(b), v);
-        return b;
-    }
-    if (is_double(a) && is_temporary(rec(a))) {
-        set_dbl(rec(a), v);
-        return a;
-    }
-    return make_double(v);
-}
 
 [[gnu::always_inline]] inline handle arithmetic_consuming(int32_t code, handle a, handle b)
 {
