@@ -103,7 +103,7 @@ struct any_single {
 // moves what is there into a block of handles.  Every element kept as a
 // handle takes a reference.
 class result_builder {
-public:
+  public:
     result_builder(size_t n, bool compact) : n_(n)
     {
         result_ = make_sequence(nullptr, 0);
@@ -151,7 +151,7 @@ public:
         return result_;
     }
 
-private:
+  private:
     // The bytes stored so far (positions before k) become handles.
     void widen(size_t k)
     {
@@ -241,8 +241,12 @@ template <int32_t C> inline double arithmetic_value(double x, double y)
 template <int32_t C, bool SequenceFirst> handle arithmetic_words(handle s, handle x)
 {
     double xv = atom_number(x);
-    auto general = [x](handle e) { return SequenceFirst ? arithmetic_pair<C>(e, x) : arithmetic_pair<C>(x, e); };
-    auto value = [xv](double e) { return SequenceFirst ? arithmetic_value<C>(e, xv) : arithmetic_value<C>(xv, e); };
+    auto general = [x](handle e) {
+        return SequenceFirst ? arithmetic_pair<C>(e, x) : arithmetic_pair<C>(x, e);
+    };
+    auto value = [xv](double e) {
+        return SequenceFirst ? arithmetic_value<C>(e, xv) : arithmetic_value<C>(xv, e);
+    };
     size_t n = static_cast<size_t>(rec(s).length);
     if (owner_temporary_words(s)) {
         before_change(s);
@@ -336,7 +340,8 @@ handle sequence_with_atom_consuming(handle a, handle b, bool sequence_first)
     }
     with_pair_op([&](auto op) {
         if (owner_temporary_words(s)) {
-            r = replace_elements(s, a, b, [&](handle e, size_t) { return sequence_first ? op(e, x) : op(x, e); });
+            r = replace_elements(s, a, b,
+                                 [&](handle e, size_t) { return sequence_first ? op(e, x) : op(x, e); });
             return;
         }
         result_builder out = in_place ? result_builder(s) : result_builder(n, is_bytes(rec(s)));
@@ -387,7 +392,8 @@ handle sequences_consuming(handle a, handle b)
             return;
         }
         result_builder out = into != 0 ? result_builder(into) : result_builder(n, compact);
-        with_elements(a, [&](auto ea) { with_elements(b, [&](auto eb) { fill_pairs(out, op, ea, eb, n); }); });
+        with_elements(a,
+                      [&](auto ea) { with_elements(b, [&](auto eb) { fill_pairs(out, op, ea, eb, n); }); });
         r = out.finish();
     });
     if (into == 0)

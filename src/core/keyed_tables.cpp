@@ -114,12 +114,12 @@ template <class Seen> bool hash_of(handle h, uint64_t &out, Seen seen, int depth
 // strictly ascending list; every other search is the binary search itself.
 
 struct followed_list {
-    uint32_t list = UINT32_MAX;   // record index
-    const void *data = nullptr;   // its storage and length when last seen
+    uint32_t list = UINT32_MAX;  // record index
+    const void *data = nullptr;  // its storage and length when last seen
     int32_t length = -1;
-    int32_t searches = 0;         // since data or length last changed
+    int32_t searches = 0;  // since data or length last changed
     bool indexed = false;
-    bool unindexable = false;     // not ascending, or a key without a hash
+    bool unindexable = false;  // not ascending, or a key without a hash
     uint32_t mask = 0;
     std::vector<uint64_t> slots;  // hash in the high word, position + 1 in the low; 0 empty
     std::vector<uint32_t> marked;
@@ -202,6 +202,18 @@ void build_index(followed_list &f, const record &r)
     f.indexed = true;
 }
 
+// Whether key compares equal to a stored key; two bytesequences (the usual
+// string keys) are compared directly.
+inline bool same_key(handle key, handle stored)
+{
+    if (is_sequence(key) && is_sequence(stored)) {
+        const record &a = rec(key), &b = rec(stored);
+        if (a.length < 0 && b.length < 0)
+            return a.length == b.length && std::memcmp(a.data, b.data, static_cast<size_t>(-a.length)) == 0;
+    }
+    return compare_objects(key, stored) == 0;
+}
+
 // The search code of key from the index: the position when a stored key
 // compares equal, else the binary search's answer.
 int32_t indexed_search(const followed_list &f, handle list, handle key)
@@ -216,7 +228,7 @@ int32_t indexed_search(const followed_list &f, handle list, handle key)
         if (slot == 0)
             return binary_search(list, key);
         int32_t position = static_cast<int32_t>(static_cast<uint32_t>(slot));
-        if (slot_hash(slot) == h32 && compare_objects(key, keys[position - 1]) == 0)
+        if (slot_hash(slot) == h32 && same_key(key, keys[position - 1]))
             return position;
     }
 }

@@ -148,6 +148,8 @@ int32_t widen(record &r)
 
 }  // namespace
 
+handle make_double_cold(double d) { return make_double(d); }
+
 int32_t grow_table()
 {
     if (objects != table_block) {
@@ -215,12 +217,14 @@ VORN_API int32_t length(vorn_handle h)
     return count_of(rec(h));
 }
 
-VORN_API void assign(vorn_handle *variable, vorn_handle h)
+VORN_FAST_PATHS_BEGIN
+VORN_FAST_PATH VORN_API void assign(vorn_handle *variable, vorn_handle h)
 {
     take_ref(h);
     drop_ref(*variable);
     *variable = h;
 }
+VORN_FAST_PATHS_END
 
 VORN_API void destroy(vorn_handle h)
 {
