@@ -1,6 +1,8 @@
 // Comparison and search: the order and equality of objects (every case in all
 // four storage pairings of bytes and handles, nesting deeper than the C stack),
 // sorted key lists and MAPs, find and match, and what each releases or reports.
+#include <functional>
+
 #include "support.h"
 
 using namespace vorn_test;
@@ -27,20 +29,35 @@ TEST_F(Compare, OrderEqualityDeepNestingAndTheBuiltins)
         const char *a, *b;
         int order, equal;
     } cases[] = {
-        {"%{1,2}", "%{1,2,3}", -1, 0}, {"%{1,3}", "%{1,2,3}", 1, 0}, {"%{97,98}", "%{97,98,99}", -1, 0},
+        {"%{1,2}", "%{1,2,3}", -1, 0},
+        {"%{1,3}", "%{1,2,3}", 1, 0},
+        {"%{97,98}", "%{97,98,99}", -1, 0},
         {"%{97,0,98}", "%{97,0}", 1, 0},  // a zero byte inside is an element, not an end
-        {"%{97,0}", "%{97,1}", -1, 0}, {"%{200}", "%{100}", 1, 0},  // bytes are unsigned
-        {"%{255,1}", "%{0,2}", 1, 0}, {"%{7,8,9}", "%{7,8,9}", 0, 1}, {"%{}", "%{0}", -1, 0},
+        {"%{97,0}", "%{97,1}", -1, 0},
+        {"%{200}", "%{100}", 1, 0},  // bytes are unsigned
+        {"%{255,1}", "%{0,2}", 1, 0},
+        {"%{7,8,9}", "%{7,8,9}", 0, 1},
+        {"%{}", "%{0}", -1, 0},
         {"%{}", "%{}", 0, 1},
         // Atoms: integers against doubles; a NaN orders as 0 and equals nothing.
-        {"1", "2", -1, 0}, {"2", "2.0", 0, 1}, {"2.5", "2", 1, 0}, {"2", "2.5", -1, 0}, {"3", "3", 0, 1},
+        {"1", "2", -1, 0},
+        {"2", "2.0", 0, 1},
+        {"2.5", "2", 1, 0},
+        {"2", "2.5", -1, 0},
+        {"3", "3", 0, 1},
         {"-1073741824", "2147483647", -1, 0},  // signed, not as raw handles
-        {"-1", "0", -1, 0}, {"2147483647", "2147483647.5", -1, 0},  // the integer converts exactly
-        {"nan", "1", 0, 0}, {"nan", "nan", 0, 0},
+        {"-1", "0", -1, 0},
+        {"2147483647", "2147483647.5", -1, 0},  // the integer converts exactly
+        {"nan", "1", 0, 0},
+        {"nan", "nan", 0, 0},
         // Atoms below sequences; a double element against a byte read in place.
-        {"5", "{}", -1, 0}, {"%{5}", "{{}}", -1, 0}, {"%{1}", "1", 1, 0}, {"%{1,2}", "{1,2.0}", 0, 1},
+        {"5", "{}", -1, 0},
+        {"%{5}", "{{}}", -1, 0},
+        {"%{1}", "1", 1, 0},
+        {"%{1,2}", "{1,2.0}", 0, 1},
         {"%{200}", "{-56}", 1, 0},  // a byte 200 is never -56
-        {"%{200}", "{300}", -1, 0}, {"{300}", "{{}}", -1, 0},
+        {"%{200}", "{300}", -1, 0},
+        {"{300}", "{{}}", -1, 0},
         // Nested: {1, {"ab", {x}}}.
         {"{1,{%{97,98},{%{3}}}}", "{1,{%{97,98},{%{4}}}}", -1, 0},
         {"{1,{%{97,98},{%{3}}}}", "{1,{%{97,98},{%{3}}}}", 0, 1},
@@ -115,17 +132,35 @@ TEST_F(KeyedTables, SearchCodesAndInsertionPoints)
         const char *list, *key;
         int32_t code;
     } probes[] = {
-        {cam, "{10,20,30}", "20", 2}, {cam, "{10,20,30}", "10", 1},
-        {cam, "{10,20,30}", "30", 3}, {cam, "{10,20,30}", "5", -1}, {cam, "{10,20,30}", "25", -3},
-        {cam, "{10,20,30}", "35", -4}, {bin, "{10,20,30}", "15", -2}, {bin, "{10,20,30}", "20.0", 2},
+        {cam, "{10,20,30}", "20", 2},
+        {cam, "{10,20,30}", "10", 1},
+        {cam, "{10,20,30}", "30", 3},
+        {cam, "{10,20,30}", "5", -1},
+        {cam, "{10,20,30}", "25", -3},
+        {cam, "{10,20,30}", "35", -4},
+        {bin, "{10,20,30}", "15", -2},
+        {bin, "{10,20,30}", "20.0", 2},
         {cam, "{10,20,30}", "'a'", -4},  // every sequence key sorts after every atom
-        {cam, "b{10,20,30}", "20", 2}, {cam, "b{10,20,30}", "10", 1}, {cam, "b{10,20,30}", "30", 3},
-        {cam, "b{10,20,30}", "5", -1}, {cam, "b{10,20,30}", "25", -3}, {cam, "b{10,20,30}", "35", -4},
-        {bin, "b{10,20,30}", "15", -2}, {bin, "b{10,20,30}", "20.0", 2}, {cam, "b{10,20,30}", "'a'", -4},
-        {cam, mixed, "{97}", 5}, {cam, mixed, "'ab'", 6}, {cam, mixed, "{98}", 7}, {cam, mixed, "'aa'", -6},
-        {cam, mixed, "'c'", -8}, {cam, mixed, "-6", -1}, {cam, mixed, "3.0", -3}, {cam, mixed, "8", -4},
+        {cam, "b{10,20,30}", "20", 2},
+        {cam, "b{10,20,30}", "10", 1},
+        {cam, "b{10,20,30}", "30", 3},
+        {cam, "b{10,20,30}", "5", -1},
+        {cam, "b{10,20,30}", "25", -3},
+        {cam, "b{10,20,30}", "35", -4},
+        {bin, "b{10,20,30}", "15", -2},
+        {bin, "b{10,20,30}", "20.0", 2},
+        {cam, "b{10,20,30}", "'a'", -4},
+        {cam, mixed, "{97}", 5},
+        {cam, mixed, "'ab'", 6},
+        {cam, mixed, "{98}", 7},
+        {cam, mixed, "'aa'", -6},
+        {cam, mixed, "'c'", -8},
+        {cam, mixed, "-6", -1},
+        {cam, mixed, "3.0", -3},
+        {cam, mixed, "8", -4},
         // The key list of a MAP.
-        {map, "{{'a','c'},b{1,2}}", "'c'", 2}, {map, "{{'a','c'},b{1,2}}", "{98}", -2},
+        {map, "{{'a','c'},b{1,2}}", "'c'", 2},
+        {map, "{{'a','c'},b{1,2}}", "{98}", -2},
         {map, "{{'a','c'},b{1,2}}", "'z'", -3},
     };
     for (const auto &p : probes) {
@@ -151,6 +186,101 @@ TEST_F(KeyedTables, SearchCodesAndInsertionPoints)
     EXPECT_EQ(find_key_is(fresh, k), -1);
     for (vorn_handle h : {list, k, fresh})
         destroy(h);
+}
+
+namespace {
+
+// The key search as the rules give it, written out over the list's elements.
+int32_t searched(vorn_handle list, vorn_handle key)
+{
+    std::vector<vorn_handle> keys = elements(list);
+    int32_t lo = 0, hi = int32_t(keys.size()) - 1, mid = 0, c = 0;
+    while (lo <= hi) {
+        mid = (lo + hi) / 2;
+        if ((c = recursive_compare(key, keys[size_t(mid)])) == 0)
+            return mid + 1;
+        c < 0 ? hi = mid - 1 : lo = mid + 1;
+    }
+    return -(lo + 1);
+}
+
+// Every key of the MAP's list and some that are not there (between, around,
+// equal as numbers, holding a NaN) give what the plain search gives.
+void expect_searches_agree(vorn_handle map, const std::string &change)
+{
+    vorn_handle list = subscript(map, 1);
+    std::vector<vorn_handle> probes = elements(list);
+    for (const char *absent : {"'k05x'", "'a'", "'z'", "'k1'", "7.0", "{nan}", "{107,48,51}"})
+        probes.push_back(seq(absent));
+    for (vorn_handle key : probes)
+        EXPECT_EQ(find_key_is(map, key), searched(list, key)) << change << ": " << text(key);
+    for (size_t k = elements(list).size(); k < probes.size(); ++k)
+        drop(probes[k]);
+}
+
+}  // namespace
+
+TEST_F(KeyedTables, ListsSearchedOftenAnswerAsTheSearchAfterEveryChange)
+{
+    auto key = [](int k) { return make_string(("k" + std::to_string(100 + k).substr(1)).c_str()); };
+    const std::pair<const char *, std::function<void(vorn_handle &)>> changes[] = {
+        {"nothing", [](vorn_handle &) {}},
+        {"a new key", [&](vorn_handle &m) { subscript_assign(&m, 1, 1, key(40)); }},
+        {"a key removed",
+         [&](vorn_handle &m) {
+             vorn_handle k = held(key(3));
+             assign(&m, removeindex(m, k));
+             let_go({&k});
+         }},
+        {"a key replaced", [](vorn_handle &m) { subscript_assign(&m, make_string("zz"), 2, 1, 4); }},
+        {"a key changed inside", [](vorn_handle &m) { subscript_assign(&m, 'z', 3, 1, 6, 1); }},
+        {"a key widened", [](vorn_handle &m) { subscript_assign(&m, 300, 3, 1, 6, 2); }},
+        {"a key added to", [](vorn_handle &m) { subscript_arithmetic_assign(0, &m, 1, 3, 1, 6, 1); }},
+        {"a slice of keys", [](vorn_handle &m) { slice_assign(&m, 5, seq("{'b','a'}"), 2, 1, 4); }},
+        {"keys written by the program",
+         [](vorn_handle &m) {
+             only_sequence(&static_cast<vorn_handle *>(vorn_record_of(m)->data)[0]);
+             std::swap(static_cast<vorn_handle *>(news->data)[2], static_cast<vorn_handle *>(news->data)[9]);
+         }},
+        {"the list grown by concat_to",
+         [&](vorn_handle &m) {
+             vorn_handle l = held(subscript(m, 1));
+             subscript_assign(&m, 0, 1, 1);
+             concat_to(&l, key(1));
+             subscript_assign(&m, l, 1, 1);
+             let_go({&l});
+         }},
+        {"the list computed into",
+         [](vorn_handle &m) {
+             vorn_handle l = held(subscript(m, 1));
+             subscript_assign(&m, 0, 1, 1);
+             subscript_assign(&m, add(func_cleanup(l, 1, l), 1), 1, 1);
+         }},
+        {"the list gone, another in its record",
+         [&](vorn_handle &m) {
+             subscript_assign(&m, 0, 1, 1);
+             vorn_handle l = build_sequence(0);
+             for (int k = 30; k > 0; --k)
+                 l = append(l, key(k % 7));
+             subscript_assign(&m, l, 1, 1);
+         }},
+        {"numbers",
+         [](vorn_handle &m) { subscript_assign(&m, seq("{-1,0,1.5,2,3,nan,7,8,9,10,11,12,13}"), 1, 1); }},
+    };
+    for (const auto &[what, change] : changes) {
+        vorn_handle keys = build_sequence(0), values = build_sequence(0), m = 0;
+        for (int k = 0; k < 32; ++k) {
+            keys = append(keys, key(k));
+            values = append(values, k);
+        }
+        assign(&m, build_sequence(2, keys, values));
+        for (int round = 0; round < 4; ++round)  // searched often enough to be indexed
+            for (vorn_handle k : elements(keys))
+                EXPECT_EQ(find_key_is(m, k), searched(keys, k));
+        change(m);
+        expect_searches_agree(m, what);
+        let_go({&m});
+    }
 }
 
 // Rows: 'f' find or 'm' match, x, s, the start (0: the plain form), result.
