@@ -47,7 +47,8 @@ template <bool Order> constexpr int32_t neutral = Order ? 0 : 1;
 // sequences suspends the scan (w.next is past it, the pair in x and y); an
 // atom against a sequence or two different atoms settle it.  Bytes read as
 // integers 0..255, unsigned.
-template <bool Order, class A, class B> outcome scan(pair_walk &w, int32_t &result, handle &x, handle &y)
+template <bool Order, class A, class B>
+outcome scan(pair_walk &w, int32_t &result, handle &x, handle &y)
 {
     const A *pa = static_cast<const A *>(w.a.data);
     const B *pb = static_cast<const B *>(w.b.data);

@@ -27,18 +27,18 @@ size_t weight(const Value &v)
 
 bool is_usable_map(const Value &v)
 {
-    return v.words() && v.size() == 2 && v.elems[0].is_seq() &&
-           (v.elems[0].size() == 0 || v.elems[0].words()) && v.elems[1].is_seq();
+    return v.words() && v.size() == 2 && v.elems[0].is_seq() && (v.elems[0].size() == 0 || v.elems[0].words()) &&
+           v.elems[1].is_seq();
 }
 
 class Generator {
-  public:
+public:
     // One program in four is MAP-heavy: MAPs of many keys, looked up far more
     // often than changed, so that the key lists get indexed.
     explicit Generator(uint64_t seed) : rng_(seed), map_heavy_(seed % 4 == 0) {}
     Program run(int length);
 
-  private:
+private:
     std::mt19937_64 rng_;
     bool map_heavy_;
     State state_;
@@ -46,7 +46,8 @@ class Generator {
     int pick(int n) { return int(std::uniform_int_distribution<int>(0, n - 1)(rng_)); }
     int between(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
     bool chance(double p) { return std::uniform_real_distribution<double>(0, 1)(rng_) < p; }
-    template <class T, size_t N> T one_of(const T (&a)[N]) { return a[pick(int(N))]; }
+    template <class T, size_t N>
+    T one_of(const T (&a)[N]) { return a[pick(int(N))]; }
 
     Value gen_int();
     Value gen_double();
@@ -78,47 +79,21 @@ class Generator {
 
 Value Generator::gen_int()
 {
-    static const int32_t edges[] = {0,           1,           2,          3,          -1,         -2,
-                                    7,           10,          100,        127,        128,        255,
-                                    256,         -255,        'a',        'Z',        '0',        '9',
-                                    65,          97,          200,        1073741823, 1073741824, 1073741825,
-                                    -1073741824, -1073741823, 2147483647, -805306367, -805306368, 65536,
-                                    32768,       46340,       46341,      65633,      40000};
+    static const int32_t edges[] = {0, 1, 2, 3, -1, -2, 7, 10, 100, 127, 128, 255, 256, -255, 'a', 'Z', '0', '9',
+                                    65, 97, 200, 1073741823, 1073741824, 1073741825, -1073741824, -1073741823,
+                                    2147483647, -805306367, -805306368, 65536, 32768, 46340, 46341, 65633, 40000};
     switch (pick(4)) {
-    case 0:
-        return model::integer(one_of(edges));
-    case 1:
-        return model::integer(between(-20, 300));
-    case 2:
-        return model::integer(between(0, 255));
-    default:
-        return model::integer(between(-3, 12));
+    case 0: return model::integer(one_of(edges));
+    case 1: return model::integer(between(-20, 300));
+    case 2: return model::integer(between(0, 255));
+    default: return model::integer(between(-3, 12));
     }
 }
 
 Value Generator::gen_double()
 {
-    static const double edges[] = {0.0,
-                                   -0.0,
-                                   0.5,
-                                   -0.5,
-                                   1.5,
-                                   2.0,
-                                   -2.5,
-                                   3.0,
-                                   1e9,
-                                   3e9,
-                                   -3e9,
-                                   2147483648.0,
-                                   -1073741824.0,
-                                   1e300,
-                                   1e-300,
-                                   0.1,
-                                   100.0,
-                                   255.0,
-                                   65.0,
-                                   7.0,
-                                   -7.0,
+    static const double edges[] = {0.0, -0.0, 0.5, -0.5, 1.5, 2.0, -2.5, 3.0, 1e9, 3e9, -3e9, 2147483648.0,
+                                   -1073741824.0, 1e300, 1e-300, 0.1, 100.0, 255.0, 65.0, 7.0, -7.0,
                                    std::numeric_limits<double>::quiet_NaN(),
                                    std::numeric_limits<double>::infinity(),
                                    -std::numeric_limits<double>::infinity()};
@@ -145,17 +120,11 @@ Value Generator::gen_string(int max_len)
 
 Value Generator::gen_number_text()
 {
-    static const char *const texts[] = {"42",         "+42",         "  42",        "42  ",
-                                        "\t42",       "-1073741824", "-1073741825", "2147483647",
-                                        "2147483648", "12.",         "12.5",        ".5",
-                                        "-.5",        "1e3",         "1e",          "1e+",
-                                        "1.2.3",      "12abc",       "0x10",        "-",
-                                        "",           "   ",         "#FF",         "#ff",
-                                        "#o17",       "#O19",        "#1G",         "#",
-                                        "#7FFFFFFF",  "#C0000000",   "3.25e-2",     "007",
-                                        "-0",         "1E+2\n",      "99999999999", " +.5e1",
-                                        "5\x80",      "12. ",        "1.",          ".",
-                                        "+"};
+    static const char *const texts[] = {
+        "42", "+42", "  42", "42  ", "\t42", "-1073741824", "-1073741825", "2147483647", "2147483648",
+        "12.", "12.5", ".5", "-.5", "1e3", "1e", "1e+", "1.2.3", "12abc", "0x10", "-", "", "   ",
+        "#FF", "#ff", "#o17", "#O19", "#1G", "#", "#7FFFFFFF", "#C0000000", "3.25e-2", "007", "-0",
+        "1E+2\n", "99999999999", " +.5e1", "5\x80", "12. ", "1.", ".", "+"};
     if (chance(0.7))
         return model::text(texts[pick(int(sizeof texts / sizeof *texts))]);
     std::string s;
@@ -176,12 +145,9 @@ Value Generator::gen_key()
     if (map_heavy_ && chance(0.7))
         return chance(0.8) ? model::text("k" + std::to_string(pick(40))) : gen_atom();
     switch (pick(4)) {
-    case 0:
-        return words_of({model::integer(between(0, 3)), model::integer(between(0, 300))});
-    case 1:
-        return words_of({model::text(names[pick(7)])});
-    default:
-        return model::text(names[pick(8)]);
+    case 0: return words_of({model::integer(between(0, 3)), model::integer(between(0, 300))});
+    case 1: return words_of({model::text(names[pick(7)])});
+    default: return model::text(names[pick(8)]);
     }
 }
 
@@ -196,29 +162,22 @@ Value Generator::gen_map(int depth)
         if (!dup)
             keys.push_back(key);
     }
-    std::sort(keys.begin(), keys.end(),
-              [](const Value &a, const Value &b) { return model::compare(a, b) < 0; });
+    std::sort(keys.begin(), keys.end(), [](const Value &a, const Value &b) { return model::compare(a, b) < 0; });
     std::vector<Value> values;
     for (size_t k = 0; k < keys.size(); ++k)
         values.push_back(depth > 0 && chance(0.3) ? gen_map(depth - 1) : gen_value(depth - 1));
     bool byte_values = true;
     for (const Value &v : values)
         byte_values = byte_values && v.is_byte();
-    return words_of(
-        {words_of(keys), model::seq(values, byte_values && chance(0.5) ? Form::bytes : Form::words)});
+    return words_of({words_of(keys), model::seq(values, byte_values && chance(0.5) ? Form::bytes : Form::words)});
 }
 
 Value Generator::gen_seq(int depth)
 {
     switch (pick(8)) {
-    case 0:
-        return gen_string(6);
-    case 1:
-        return gen_number_text();
-    case 2:
-        if (depth > 0)
-            return gen_map(depth - 1);
-        [[fallthrough]];
+    case 0: return gen_string(6);
+    case 1: return gen_number_text();
+    case 2: if (depth > 0) return gen_map(depth - 1); [[fallthrough]];
     case 3: {
         std::vector<Value> e;
         for (int k = between(0, 5); k > 0; --k)
@@ -241,10 +200,9 @@ Value Generator::gen_value(int depth) { return depth >= 0 && chance(0.55) ? gen_
 
 Value Generator::gen_format()
 {
-    static const char *const pieces[] = {"%d",      "%5d",   "%-3d|", "%x",    "%X",   "%o",  "%s",
-                                         "%5s",     "%-4s!", "%5.2f", "%g",    "%e",   "%c",  "%%",
-                                         "%% off ", "%+d",   "%03d",  " and ", "x=",   "%i",  "%u",
-                                         "%10d",    "%.3s",  "%f",    "%%%",   "[%s]", "%2g", "%5d%%"};
+    static const char *const pieces[] = {"%d", "%5d", "%-3d|", "%x", "%X", "%o", "%s", "%5s", "%-4s!", "%5.2f",
+                                         "%g", "%e", "%c", "%%", "%% off ", "%+d", "%03d", " and ", "x=", "%i",
+                                         "%u", "%10d", "%.3s", "%f", "%%%", "[%s]", "%2g", "%5d%%"};
     std::string f;
     for (int k = between(0, 4); k > 0; --k)
         f += pieces[pick(int(sizeof pieces / sizeof *pieces))];
@@ -316,21 +274,11 @@ Value Generator::position_value(int64_t n)
 {
     int64_t k;
     switch (pick(10)) {
-    case 0:
-        k = 0;
-        break;
-    case 1:
-        k = n + 1;
-        break;
-    case 2:
-        k = -n - 1;
-        break;
-    case 3:
-        k = n > 0 ? -between(1, int(n)) : -1;
-        break;
-    default:
-        k = n > 0 ? between(1, int(n)) : 1;
-        break;
+    case 0: k = 0; break;
+    case 1: k = n + 1; break;
+    case 2: k = -n - 1; break;
+    case 3: k = n > 0 ? -between(1, int(n)) : -1; break;
+    default: k = n > 0 ? between(1, int(n)) : 1; break;
     }
     if (chance(0.08))
         return model::dbl(double(k));
@@ -356,17 +304,14 @@ void Generator::gen_path(Step &st, const Value *at, int levels, bool slice_end)
         bool last = level + 1 == levels && !slice_end;
         if (at && is_usable_map(*at) && !state_.shared[st.dst] && chance(0.8)) {
             const Value &keys = at->elems[0];
-            Value key =
-                keys.size() > 0 && chance(0.6) ? keys.elems[size_t(pick(int(keys.size())))] : gen_key();
+            Value key = keys.size() > 0 && chance(0.6) ? keys.elems[size_t(pick(int(keys.size())))] : gen_key();
             int32_t j = model::cam_key_index(keys, key);
             st.args.push_back(held_arg(key));
             // A new key followed by more subscripts gets an empty MAP.
-            static const Value empty_map =
-                model::seq({model::seq({}, Form::words), model::seq({}, Form::words)}, Form::words);
+            static const Value empty_map = model::seq({model::seq({}, Form::words), model::seq({}, Form::words)},
+                                                      Form::words);
             at = j > 0 && at->elems[1].is_seq() && at->elems[1].size() >= size_t(j)
-                     ? &at->elems[1].elems[size_t(j - 1)]
-                 : j < 0 ? &empty_map
-                         : nullptr;
+                     ? &at->elems[1].elems[size_t(j - 1)] : j < 0 ? &empty_map : nullptr;
             continue;
         }
         int64_t n = at && at->is_seq() ? int64_t(at->size()) : 2;
@@ -375,8 +320,7 @@ void Generator::gen_path(Step &st, const Value *at, int levels, bool slice_end)
             k = model::integer(k.i - n - 1);  // the same place counted from the end
         st.args.push_back(held_arg(k));
         at = at && at->is_seq() && k.is_int() && k.i != 0 && std::abs(k.i) <= n
-                 ? &at->elems[size_t(k.i > 0 ? k.i - 1 : n + k.i)]
-                 : nullptr;
+                 ? &at->elems[size_t(k.i > 0 ? k.i - 1 : n + k.i)] : nullptr;
         if (last)
             return;
     }
@@ -400,8 +344,7 @@ Step Generator::gen_assignment(Op op)
         st.code = one_of(codes);
     int levels = chance(0.6) ? 1 : chance(0.7) ? 2 : 3;
     if (!slice) {
-        st.args.push_back(op == Op::subscript_assign && chance(0.05) ? var_arg(st.dst)
-                                                                     : value_operand(st.dst));
+        st.args.push_back(op == Op::subscript_assign && chance(0.05) ? var_arg(st.dst) : value_operand(st.dst));
         gen_path(st, &var(st.dst), levels, false);
         return st;
     }
@@ -414,9 +357,8 @@ Step Generator::gen_assignment(Op op)
         const Value &sub = st.args[k].value;
         if (sub.is_seq() && is_usable_map(*at)) {
             int32_t j = model::cam_key_index(at->elems[0], sub);
-            at = j > 0 && at->elems[1].is_seq() && at->elems[1].size() >= size_t(j)
-                     ? &at->elems[1].elems[size_t(j - 1)]
-                     : nullptr;
+            at = j > 0 && at->elems[1].is_seq() && at->elems[1].size() >= size_t(j) ? &at->elems[1].elems[size_t(j - 1)]
+                                                                                    : nullptr;
         } else if (sub.is_int() && at->is_seq() && sub.i >= 1 && size_t(sub.i) <= at->size()) {
             at = &at->elems[size_t(sub.i - 1)];
         } else {
@@ -451,8 +393,7 @@ Step Generator::gen_assignment(Op op)
 
 Step Generator::gen_value_step(Op op)
 {
-    static const int binary_codes[] = {0,  1, 2, 3,  21, 27, 4,  5, 6, 17, 15,
-                                       16, 7, 8, 11, 12, 9,  10, 0, 1, 2,  3};
+    static const int binary_codes[] = {0, 1, 2, 3, 21, 27, 4, 5, 6, 17, 15, 16, 7, 8, 11, 12, 9, 10, 0, 1, 2, 3};
     // wrap_rand (28) is left out: its numbers are the platform generator's.
     static const int unary_codes[] = {13, 14, 18, 20, 30, 31, 22, 23, 24, 25, 26, 29, 14, 20, 30};
     Step st;
@@ -460,12 +401,9 @@ Step Generator::gen_value_step(Op op)
     st.dst = pick(variable_count);
     switch (op) {
     case Op::literal:
-        st.args.push_back(
-            fresh_arg(chance(map_heavy_ ? 0.7 : 0.3) ? gen_map(map_heavy_ ? 0 : 2) : gen_value(3)));
+        st.args.push_back(fresh_arg(chance(map_heavy_ ? 0.7 : 0.3) ? gen_map(map_heavy_ ? 0 : 2) : gen_value(3)));
         break;
-    case Op::copy:
-        st.args.push_back(var_arg(pick_var(false)));
-        break;
+    case Op::copy: st.args.push_back(var_arg(pick_var(false))); break;
     case Op::binary:
         st.code = one_of(binary_codes);
         st.args.push_back(operand(chance(0.4)));
@@ -480,8 +418,7 @@ Step Generator::gen_value_step(Op op)
         st.args.push_back(operand(chance(0.5)));
         st.args.push_back(operand(chance(0.5)));
         break;
-    case Op::subscript:
-    case Op::removeindex: {
+    case Op::subscript: case Op::removeindex: {
         st.args.push_back(operand(true));
         for (int k = 0; k < variable_count && map_heavy_; ++k)
             if (is_usable_map(var(k)) && chance(0.8))
@@ -489,8 +426,8 @@ Step Generator::gen_value_step(Op op)
         const Value &s = st.args[0].kind == Arg::Kind::var ? var(st.args[0].var) : st.args[0].value;
         if (is_usable_map(s) && chance(map_heavy_ ? 0.95 : 0.7)) {
             const Value &keys = s.elems[0];
-            st.args.push_back(held_arg(
-                keys.size() > 0 && chance(0.7) ? keys.elems[size_t(pick(int(keys.size())))] : gen_key()));
+            st.args.push_back(held_arg(keys.size() > 0 && chance(0.7) ? keys.elems[size_t(pick(int(keys.size())))]
+                                                                        : gen_key()));
         } else {
             st.args.push_back(position(s.is_seq() ? int64_t(s.size()) : 2, true));
         }
@@ -506,33 +443,25 @@ Step Generator::gen_value_step(Op op)
         st.args.push_back(held_arg(chance(0.9) ? model::integer(hi) : position_value(n)));
         break;
     }
-    case Op::concat:
-    case Op::wrap_concat:
+    case Op::concat: case Op::wrap_concat:
         st.args.push_back(operand(chance(0.7)));
         st.args.push_back(operand(chance(0.6)));
         break;
-    case Op::insert:
-    case Op::append:
-    case Op::prepend: {
+    case Op::insert: case Op::append: case Op::prepend: {
         st.args.push_back(operand(chance(0.95)));
         st.args.push_back(operand(chance(0.3)));
         if (op == Op::insert) {
             const Value &s = st.args[0].kind == Arg::Kind::var ? var(st.args[0].var) : st.args[0].value;
             int64_t n = s.is_seq() ? int64_t(s.size()) : 2;
-            st.args.push_back(
-                held_arg(chance(0.85) ? model::integer(between(-int(n) - 1, int(n))) : position_value(n)));
+            st.args.push_back(held_arg(chance(0.85) ? model::integer(between(-int(n) - 1, int(n))) : position_value(n)));
         }
         break;
     }
-    case Op::compare:
-    case Op::equal:
+    case Op::compare: case Op::equal:
         st.args.push_back(operand(chance(0.6)));
         st.args.push_back(operand(chance(0.6)));
         break;
-    case Op::find:
-    case Op::find_from:
-    case Op::match:
-    case Op::match_from: {
+    case Op::find: case Op::find_from: case Op::match: case Op::match_from: {
         bool match = op == Op::match || op == Op::match_from;
         st.args.push_back(operand(false));
         st.args.push_back(operand(chance(0.95)));
@@ -573,8 +502,7 @@ Step Generator::gen_value_step(Op op)
         break;
     case Op::build:
         for (int k = between(0, 5); k > 0; --k)
-            st.args.push_back(chance(0.3) ? var_arg(pick_var(false))
-                                          : fresh_arg(chance(0.7) ? gen_int() : gen_value(1)));
+            st.args.push_back(chance(0.3) ? var_arg(pick_var(false)) : fresh_arg(chance(0.7) ? gen_int() : gen_value(1)));
         break;
     case Op::value:
         if (chance(0.15))
@@ -592,12 +520,8 @@ Step Generator::gen_value_step(Op op)
         st.args.push_back(fresh_arg(gen_format()));
         Value a;
         switch (pick(5)) {
-        case 0:
-            a = gen_atom();
-            break;
-        case 1:
-            a = gen_string(5);
-            break;
+        case 0: a = gen_atom(); break;
+        case 1: a = gen_string(5); break;
         default: {
             std::vector<Value> e;
             for (int k = between(0, 4); k > 0; --k)
@@ -608,8 +532,7 @@ Step Generator::gen_value_step(Op op)
         st.args.push_back(chance(0.2) ? var_arg(pick_var(false)) : fresh_arg(a));
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return st;
 }
@@ -621,15 +544,13 @@ Step Generator::gen_step()
         int weight;
     };
     static const Weighted table[] = {
-        {Op::literal, 8},      {Op::copy, 4},          {Op::binary, 14},
-        {Op::unary, 7},        {Op::bool_relation, 2}, {Op::subscript, 6},
-        {Op::slice, 6},        {Op::concat, 5},        {Op::wrap_concat, 1},
-        {Op::insert, 3},       {Op::append, 3},        {Op::prepend, 2},
-        {Op::removeindex, 4},  {Op::compare, 2},       {Op::equal, 2},
-        {Op::repeat, 3},       {Op::build, 4},         {Op::value, 4},
-        {Op::find, 3},         {Op::find_from, 2},     {Op::match, 3},
-        {Op::match_from, 2},   {Op::sprintf, 5},       {Op::subscript_assign, 12},
-        {Op::arith_assign, 7}, {Op::slice_assign, 7},  {Op::slice_arith_assign, 5},
+        {Op::literal, 8}, {Op::copy, 4}, {Op::binary, 14}, {Op::unary, 7}, {Op::bool_relation, 2},
+        {Op::subscript, 6}, {Op::slice, 6}, {Op::concat, 5}, {Op::wrap_concat, 1}, {Op::insert, 3},
+        {Op::append, 3}, {Op::prepend, 2}, {Op::removeindex, 4}, {Op::compare, 2}, {Op::equal, 2},
+        {Op::repeat, 3}, {Op::build, 4}, {Op::value, 4},
+        {Op::find, 3}, {Op::find_from, 2}, {Op::match, 3}, {Op::match_from, 2},
+        {Op::sprintf, 5},
+        {Op::subscript_assign, 12}, {Op::arith_assign, 7}, {Op::slice_assign, 7}, {Op::slice_arith_assign, 5},
     };
     int total = 0;
     // MAP-heavy programs mostly look keys up, sometimes add or remove one.
