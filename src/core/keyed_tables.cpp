@@ -11,10 +11,13 @@ namespace vorn::core {
 
 uint64_t *watched_bits = nullptr;
 uint32_t watched_limit = 0;
-int32_t key_index_min_length = 8;
-int32_t key_index_min_lookups = 4;
 
 namespace {
+
+// Shorter lists are searched well enough; an index is built after at least
+// this many searches without a change (and a quarter of the list's length).
+constexpr int32_t key_index_min_length = 8;
+constexpr int32_t key_index_min_lookups = 4;
 
 // Binary search over n keys stored as E (handles, or bytes read as the
 // integers 0..255).  When the key is absent, `lo` has ended at the number of
