@@ -1,6 +1,8 @@
 // Comparison and search: the order and equality of objects (every case in all
 // four storage pairings of bytes and handles, nesting deeper than the C stack),
 // sorted key lists and MAPs, find and match, and what each releases or reports.
+#include <functional>
+
 #include "support.h"
 
 using namespace vorn_test;
@@ -151,6 +153,101 @@ TEST_F(KeyedTables, SearchCodesAndInsertionPoints)
     EXPECT_EQ(find_key_is(fresh, k), -1);
     for (vorn_handle h : {list, k, fresh})
         destroy(h);
+}
+
+namespace {
+
+// The key search as the rules give it, written out over the list's elements.
+int32_t searched(vorn_handle list, vorn_handle key)
+{
+    std::vector<vorn_handle> keys = elements(list);
+    int32_t lo = 0, hi = int32_t(keys.size()) - 1, mid = 0, c = 0;
+    while (lo <= hi) {
+        mid = (lo + hi) / 2;
+        if ((c = recursive_compare(key, keys[size_t(mid)])) == 0)
+            return mid + 1;
+        c < 0 ? hi = mid - 1 : lo = mid + 1;
+    }
+    return -(lo + 1);
+}
+
+// Every key of the MAP's list and some that are not there (between, around,
+// equal as numbers, holding a NaN) give what the plain search gives.
+void expect_searches_agree(vorn_handle map, const std::string &change)
+{
+    vorn_handle list = subscript(map, 1);
+    std::vector<vorn_handle> probes = elements(list);
+    for (const char *absent : {"'k05x'", "'a'", "'z'", "'k1'", "7.0", "{nan}", "{107,48,51}"})
+        probes.push_back(seq(absent));
+    for (vorn_handle key : probes)
+        EXPECT_EQ(find_key_is(map, key), searched(list, key)) << change << ": " << text(key);
+    for (size_t k = elements(list).size(); k < probes.size(); ++k)
+        drop(probes[k]);
+}
+
+}  // namespace
+
+TEST_F(KeyedTables, ListsSearchedOftenAnswerAsTheSearchAfterEveryChange)
+{
+    auto key = [](int k) { return make_string(("k" + std::to_string(100 + k).substr(1)).c_str()); };
+    const std::pair<const char *, std::function<void(vorn_handle &)>> changes[] = {
+        {"nothing", [](vorn_handle &) {}},
+        {"a new key", [&](vorn_handle &m) { subscript_assign(&m, 1, 1, key(40)); }},
+        {"a key removed",
+         [&](vorn_handle &m) {
+             vorn_handle k = held(key(3));
+             assign(&m, removeindex(m, k));
+             let_go({&k});
+         }},
+        {"a key replaced", [](vorn_handle &m) { subscript_assign(&m, make_string("zz"), 2, 1, 4); }},
+        {"a key changed inside", [](vorn_handle &m) { subscript_assign(&m, 'z', 3, 1, 6, 1); }},
+        {"a key widened", [](vorn_handle &m) { subscript_assign(&m, 300, 3, 1, 6, 2); }},
+        {"a key added to", [](vorn_handle &m) { subscript_arithmetic_assign(0, &m, 1, 3, 1, 6, 1); }},
+        {"a slice of keys", [](vorn_handle &m) { slice_assign(&m, 5, seq("{'b','a'}"), 2, 1, 4); }},
+        {"keys written by the program",
+         [](vorn_handle &m) {
+             only_sequence(&static_cast<vorn_handle *>(vorn_record_of(m)->data)[0]);
+             std::swap(static_cast<vorn_handle *>(news->data)[2], static_cast<vorn_handle *>(news->data)[9]);
+         }},
+        {"the list grown by concat_to",
+         [&](vorn_handle &m) {
+             vorn_handle l = held(subscript(m, 1));
+             subscript_assign(&m, 0, 1, 1);
+             concat_to(&l, key(1));
+             subscript_assign(&m, l, 1, 1);
+             let_go({&l});
+         }},
+        {"the list computed into",
+         [](vorn_handle &m) {
+             vorn_handle l = held(subscript(m, 1));
+             subscript_assign(&m, 0, 1, 1);
+             subscript_assign(&m, add(func_cleanup(l, 1, l), 1), 1, 1);
+         }},
+        {"the list gone, another in its record",
+         [&](vorn_handle &m) {
+             subscript_assign(&m, 0, 1, 1);
+             vorn_handle l = build_sequence(0);
+             for (int k = 30; k > 0; --k)
+                 l = append(l, key(k % 7));
+             subscript_assign(&m, l, 1, 1);
+         }},
+        {"numbers",
+         [](vorn_handle &m) { subscript_assign(&m, seq("{-1,0,1.5,2,3,nan,7,8,9,10,11,12,13}"), 1, 1); }},
+    };
+    for (const auto &[what, change] : changes) {
+        vorn_handle keys = build_sequence(0), values = build_sequence(0), m = 0;
+        for (int k = 0; k < 32; ++k) {
+            keys = append(keys, key(k));
+            values = append(values, k);
+        }
+        assign(&m, build_sequence(2, keys, values));
+        for (int round = 0; round < 4; ++round)  // searched often enough to be indexed
+            for (vorn_handle k : elements(keys))
+                EXPECT_EQ(find_key_is(m, k), searched(keys, k));
+        change(m);
+        expect_searches_agree(m, what);
+        let_go({&m});
+    }
 }
 
 // Rows: 'f' find or 'm' match, x, s, the start (0: the plain form), result.

@@ -193,7 +193,21 @@ TEST_F(Operators, ElementWiseShapesStorageAndCounts)
     EXPECT_EQ(show_drop(multiply(s, d)), "{2d,4d}");
     EXPECT_EQ(counts({s, d}), "1,1");
     EXPECT_EQ(show(s), "{1,2}");
+
+    // A temporary that owns its storage is computed into: same handle, the doubles and sequences it
+    // alone holds reused, an element held elsewhere too (d) left as it was; bytes widen in place.
+    vorn_handle y = build_sequence(4, make_double(1.5), build_sequence(1, make_double(2.5)), d, 7);
+    std::vector<vorn_handle> before = elements(y);
+    EXPECT_EQ(multiply(y, 2), y);
+    w = elements(y);
+    EXPECT_EQ(show(y) + counts({d}) + show(d), "{3d,{5d},4d,14}12d");
+    EXPECT_TRUE(w[0] == before[0] && w[1] == before[1] && w[2] != d);
+    vorn_handle b = make_string("ab"), c = make_string("ab");
+    EXPECT_TRUE(add(b, 1) == b && add(b, 300) == b && add(seq("{1,2}"), c) == c);
+    EXPECT_EQ(show(b) + show(c), "{398,399}b{98,100}");
     let_go({&s, &d});
+    for (vorn_handle h : {y, b, c})
+        drop(h);
 }
 
 TEST_F(Operators, WholeObjectRelationsAndMessages)

@@ -70,6 +70,7 @@ void reserve_storage(record &r, size_t need)
 // lets go of its base.
 void adopt_storage(handle s, void *data, int32_t len)
 {
+    before_change(s);
     record &r = rec(s);
     void *old = r.data;
     handle former_base = r.base;
@@ -127,6 +128,7 @@ void use_up(const piece &p)
 {
     if (!p.elements || !is_temporary(rec(p.h)))
         return;
+    before_change(p.h);
     record &r = rec(p.h);
     if (r.base != 0) {
         destroy(p.h);
@@ -190,6 +192,7 @@ handle splice(handle s, int32_t k, const piece &p)
     int32_t total = count_of(r) + piece_length(p);
     bool as_bytes = r.length <= 0 && piece_is_bytes(p);
     if (is_owner_temporary(r) && (as_bytes || r.length >= 0)) {
+        before_change(s);
         splice_in_place(r, k, p, as_bytes);
     } else {
         void *data = spliced_storage(r, k, p, as_bytes);
@@ -279,6 +282,7 @@ handle remove_element(uint32_t index, int32_t len, int32_t n, int32_t k)
     handle s = seq_handle(static_cast<int32_t>(index));
     size_t tail = static_cast<size_t>(n - k);
     if (is_owner_temporary(r)) {
+        before_change(s);
         if (len < 0) {
             unsigned char *b = bytes(r);
             std::memmove(b + k - 1, b + k, tail);
@@ -340,6 +344,7 @@ handle remove_key(handle map, handle key)
         return make_sequence(lists, 2);
 
     // A temporary MAP keeps its record and lets go of what it held.
+    before_change(map);
     record &m = rec(map);
     handle *old = words(m);
     handle former_base = m.base;

@@ -12,6 +12,17 @@
 
 #include "vorn.h"
 
+// Marks an exported routine whose common case is a few instructions, with
+// anything longer out of line: it is always inlined into callers optimised
+// together with the library (a translated program linked with the static
+// archive and -flto), and stays exported for everyone else.  GCC warns that a
+// function not declared inline might not be inlinable; it is, so the warning
+// is silenced where such routines are defined (VORN_FAST_PATHS_BEGIN/END).
+#define VORN_FAST_PATH [[gnu::always_inline]]
+#define VORN_FAST_PATHS_BEGIN                                                                                \
+    _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wattributes\"")
+#define VORN_FAST_PATHS_END _Pragma("GCC diagnostic pop")
+
 namespace vorn::core {
 
 using handle = vorn_handle;
@@ -77,6 +88,8 @@ inline handle make_double(double d)
     set_dbl(objects[i], d);
     return dbl_handle(i);
 }
+// The same, out of line: for results that are rarely doubles.
+[[gnu::cold]] handle make_double_cold(double d);
 
 // A new temporary sequence record owning `data`; `news` names it.
 inline handle make_sequence(void *data, int32_t length)
@@ -91,7 +104,10 @@ inline handle make_sequence(void *data, int32_t length)
 }
 
 // Storage for n handles / n bytes plus the terminating zero.
-inline handle *alloc_words(size_t n) { return static_cast<handle *>(std::malloc(n ? n * sizeof(handle) : 1)); }
+inline handle *alloc_words(size_t n)
+{
+    return static_cast<handle *>(std::malloc(n ? n * sizeof(handle) : 1));
+}
 inline unsigned char *alloc_bytes(size_t n) { return static_cast<unsigned char *>(std::malloc(n + 1)); }
 
 inline handle *words(const record &r) { return static_cast<handle *>(r.data); }
@@ -157,6 +173,52 @@ inline void release_pair(handle a, handle b)
         destroy(b);
 }
 
+// Integer arithmetic keeps a result as an integer only above this floor (and
+// without a 32-bit overflow); anything else is redone in doubles.
+constexpr int32_t arithmetic_floor = -805306368;
+
+inline handle int_add(int32_t a, int32_t b)
+{
+    int32_t r;
+    if (!__builtin_add_overflow(a, b, &r) && r > arithmetic_floor) [[likely]]
+        return int_handle(r);
+    return make_double_cold(static_cast<double>(a) + static_cast<double>(b));
+}
+
+inline handle int_subtract(int32_t a, int32_t b)
+{
+    int32_t r;
+    if (!__builtin_sub_overflow(a, b, &r) && r > arithmetic_floor) [[likely]]
+        return int_handle(r);
+    return make_double_cold(static_cast<double>(a) - static_cast<double>(b));
+}
+
+inline handle int_multiply(int32_t a, int32_t b)
+{
+    int32_t r;
+    if (!__builtin_mul_overflow(a, b, &r) && r > arithmetic_floor) [[likely]]
+        return int_handle(r);
+    return make_double_cold(static_cast<double>(a) * static_cast<double>(b));
+}
+
+// The double v as the result of an arithmetic operation on the atoms a and b:
+// in b's record when b is a temporary double, else in a's when a is one, else
+// in a new double.  A temporary a whose record is not used is released.
+[[gnu::always_inline]] inline handle double_result_consuming(handle a, handle b, double v)
+{
+    if (is_double(b) && rec(b).count < 1) {
+        if (a != b)
+            release(a);
+        set_dbl(rec(b), v);
+        return b;
+    }
+    if (is_double(a) && rec(a).count < 1) {
+        set_dbl(rec(a), v);
+        return a;
+    }
+    return make_double(v);
+}
+
 // `operand` applied to two atoms (operators.cpp) and to one atom (unary.cpp).
 handle atoms_op_consuming(handle a, handle b);
 handle atom_uop_consuming(handle x);
@@ -203,6 +265,25 @@ inline bool equal_atoms(handle a, handle b)
 int32_t compare_objects(handle a, handle b);
 bool equal_objects(handle a, handle b);
 
+// ---- the key index's watch ------------------------------------------------------
+// A key list searched often gets a hash index (keyed_tables.cpp), trusted only
+// while neither the list nor any key in it has changed.  The records it relies
+// on are marked watched; everything that changes a sequence in place, or frees
+// its record, calls `before_change` on it first, which forgets every index
+// when the record is watched.  A bit test when it is not.
+extern uint64_t *watched_bits;
+extern uint32_t watched_limit;
+void forget_key_indexes();
+inline bool is_watched(uint32_t index)
+{
+    return index < watched_limit && ((watched_bits[index >> 6] >> (index & 63)) & 1) != 0;
+}
+inline void before_change(handle s)
+{
+    if (is_watched(index_of(s))) [[unlikely]]
+        forget_key_indexes();
+}
+
 // Binary search of `key` in the ascending key list `list` (a CAM structure),
 // borrowing both: the 1-based position when present, else -(p + 1) where p
 // is the number of keys below `key`.  A list stored as bytes is searched as
@@ -239,7 +320,6 @@ inline handle element_at(const record &r, int32_t k)
 inline bool is_temporary(const record &r) { return r.count < 1; }
 inline bool is_owner_temporary(const record &r) { return r.count < 1 && r.base == 0; }
 
-
 // ---- concatenation, insertion and removal --------------------------------------
 // Shared by the exported routines and the keyed assignment forms.  Both take
 // s by the consuming rule: a temporary s gives its record (and, when it owns
@@ -253,7 +333,6 @@ handle insert_consuming(handle s, handle x, int32_t k);
 
 // s without its element k (s a sequence, 1 <= k <= n, already checked).
 handle remove_consuming(handle s, int32_t k);
-
 
 // ---- assignment along a path, find and match -----------------------------------
 // Nothing shared: the four assignment forms (path_assignment.cpp) and the

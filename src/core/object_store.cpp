@@ -54,18 +54,30 @@ void begin_destroy(handle h);
 void walk_top()
 {
     pending_sequence &top = pending.back();
-    handle *w = words(objects[top.index]);
-    while (top.next > 0) {
-        handle e = w[--top.next];
-        if (!is_object(e) || --rec(e).count != 0)
+    const handle *w = words(objects[top.index]);
+    // Nothing here makes a record, so the table stays put; the free list's
+    // head is kept in a register while doubles are freed.
+    record *table = objects;
+    int32_t head = free_tail;
+    int32_t next = top.next;
+    while (next > 0) {
+        handle e = w[--next];
+        if (!is_object(e))
+            continue;
+        record &r = table[index_of(e)];
+        if (--r.count != 0)
             continue;
         if (is_double(e)) {
-            free_record(index_of(e));
+            r.count = head;
+            head = static_cast<int32_t>(index_of(e));
             continue;
         }
+        free_tail = head;
+        top.next = next;
         begin_destroy(e);  // may push: `top` is not used after this
         return;
     }
+    free_tail = head;
     uint32_t i = top.index;
     pending.pop_back();
     if (objects[i].base == 0)
@@ -82,6 +94,7 @@ void begin_destroy(handle h)
         free_record(i);
         return;
     }
+    before_change(h);
     if (r.base != 0) {
         // A view: its record goes after its base, if the base dies with it.
         pending.push_back({i, 0});
@@ -134,6 +147,8 @@ int32_t widen(record &r)
 }
 
 }  // namespace
+
+handle make_double_cold(double d) { return make_double(d); }
 
 int32_t grow_table()
 {
@@ -202,12 +217,14 @@ VORN_API int32_t length(vorn_handle h)
     return count_of(rec(h));
 }
 
-VORN_API void assign(vorn_handle *variable, vorn_handle h)
+VORN_FAST_PATHS_BEGIN
+VORN_FAST_PATH VORN_API void assign(vorn_handle *variable, vorn_handle h)
 {
     take_ref(h);
     drop_ref(*variable);
     *variable = h;
 }
+VORN_FAST_PATHS_END
 
 VORN_API void destroy(vorn_handle h)
 {
@@ -226,6 +243,8 @@ VORN_API void only_sequence(vorn_handle *variable)
     handle h = *variable;
     if (!is_sequence(h))
         runtime_error(error_atom_error, "assign subscript");
+    // The caller is about to write into the sequence: an index over it goes.
+    before_change(h);
     record *r = &rec(h);
     if (r->count <= 1 && r->base == 0) {
         news = r;
@@ -251,6 +270,7 @@ VORN_API void only_sequence(vorn_handle *variable)
 VORN_API void clobber_sequence(vorn_handle h)
 {
     uint32_t i = index_of(h);
+    before_change(h);
     record &r = objects[i];
     if (r.base != 0) {
         handle b = r.base;
@@ -262,10 +282,15 @@ VORN_API void clobber_sequence(vorn_handle h)
     free_record(i);
 }
 
-VORN_API void explode_sequence(void) { widen(*news); }
+VORN_API void explode_sequence(void)
+{
+    before_change(seq_handle(static_cast<int32_t>(news - objects)));
+    widen(*news);
+}
 
 VORN_API int32_t conv_byte2obj(vorn_handle h)
 {
+    before_change(h);
     news = &rec(h);
     return widen(*news);
 }

@@ -32,10 +32,6 @@ enum : int32_t {
     op_power = 27,
 };
 
-// Integer arithmetic keeps a result as an integer only above this floor
-// (and without a 32-bit overflow); anything else is redone in doubles.
-constexpr int32_t arithmetic_floor = -805306368;
-
 const char divide_by_zero[] = "attempt to divide by 0\n";
 const char remainder_by_zero[] = "Can't get remainder of a number divided by 0\n";
 const char no_such_operation[] = "hier mag je nooit komen !\n";
@@ -43,30 +39,6 @@ const char no_such_operation[] = "hier mag je nooit komen !\n";
 inline handle truth(bool t) { return int_handle(t ? 1 : 0); }
 
 // ---- two integers ------------------------------------------------------------
-
-inline handle int_add(int32_t a, int32_t b)
-{
-    int32_t r;
-    if (!__builtin_add_overflow(a, b, &r) && r > arithmetic_floor)
-        return int_handle(r);
-    return make_double(static_cast<double>(a) + static_cast<double>(b));
-}
-
-inline handle int_subtract(int32_t a, int32_t b)
-{
-    int32_t r;
-    if (!__builtin_sub_overflow(a, b, &r) && r > arithmetic_floor)
-        return int_handle(r);
-    return make_double(static_cast<double>(a) - static_cast<double>(b));
-}
-
-inline handle int_multiply(int32_t a, int32_t b)
-{
-    int32_t r;
-    if (!__builtin_mul_overflow(a, b, &r) && r > arithmetic_floor)
-        return int_handle(r);
-    return make_double(static_cast<double>(a) * static_cast<double>(b));
-}
 
 // b is not 0.  An exact quotient stays whole; integers lie above -2^31, so
 // a / b cannot trap, but -2147483647 / 1 style quotients may leave the class.
@@ -174,24 +146,6 @@ inline bool truth_of(handle h)
 
 inline int32_t bits_of(handle h) { return is_double(h) ? truncate_to_bits(dbl_value(h)) : int_value(h); }
 
-// The double v as the result of an operation on a and b: in b's record when
-// b is a temporary double, else in a's when a is one, else in a new double.
-// A temporary a whose record is not used is released.
-[[gnu::always_inline]] inline handle double_result_consuming(handle a, handle b, double v)
-{
-    if (is_double(b) && is_temporary(rec(b))) {
-        if (a != b)
-            release(a);
-        set_dbl(rec(b), v);
-        return b;
-    }
-    if (is_double(a) && is_temporary(rec(a))) {
-        set_dbl(rec(a), v);
-        return a;
-    }
-    return make_double(v);
-}
-
 [[gnu::always_inline]] inline handle arithmetic_consuming(int32_t code, handle a, handle b)
 {
     double x = atom_number(a), y = atom_number(b);
@@ -281,7 +235,9 @@ inline int32_t bits_of(handle h) { return is_double(h) ? truncate_to_bits(dbl_va
 
 // Operation `code` on a and b: set in `operand`, then element-wise through
 // the engine, or straight to the atom worker when neither is a sequence.
-[[gnu::always_inline]] inline handle elementwise_with(int32_t code, handle a, handle b)
+// Kept out of the exported operators, whose two-integer case is then small
+// enough to be inlined into a caller optimised with the library.
+template <int32_t code> [[gnu::noinline]] handle elementwise_with(handle a, handle b)
 {
     operand = code;
     if (is_sequence(a) || is_sequence(b))
@@ -305,54 +261,73 @@ handle atoms_op_consuming(handle a, handle b)
 
 // Each operator settles two integers here and leaves everything else to the
 // engine; all release their temporary operands, or reuse a temporary double.
+namespace {
+
+// BOOL_relation beyond two integers (and a code that is no relation).
+[[gnu::noinline]] int32_t objects_relation(int32_t code, handle a, handle b)
+{
+    if (!is_relation(code))
+        runtime_error(no_such_operation);
+    bool holds;
+    if (code == op_equals || code == op_not_equal)
+        holds = (recursive_equal(a, b) != 0) == (code == op_equals);
+    else
+        holds = relation_holds(code, recursive_compare(a, b), 0);
+    release_pair(a, b);
+    return holds ? 1 : 0;
+}
+
+}  // namespace
+
+VORN_FAST_PATHS_BEGIN
 extern "C" {
 
-VORN_API vorn_handle add(vorn_handle a, vorn_handle b)
+VORN_FAST_PATH VORN_API vorn_handle add(vorn_handle a, vorn_handle b)
 {
     if (is_integer(a) && is_integer(b))
         return int_add(int_value(a), int_value(b));
-    return elementwise_with(op_add, a, b);
+    return elementwise_with<op_add>(a, b);
 }
 
-VORN_API vorn_handle subtract(vorn_handle a, vorn_handle b)
+VORN_FAST_PATH VORN_API vorn_handle subtract(vorn_handle a, vorn_handle b)
 {
     if (is_integer(a) && is_integer(b))
         return int_subtract(int_value(a), int_value(b));
-    return elementwise_with(op_subtract, a, b);
+    return elementwise_with<op_subtract>(a, b);
 }
 
-VORN_API vorn_handle multiply(vorn_handle a, vorn_handle b)
+VORN_FAST_PATH VORN_API vorn_handle multiply(vorn_handle a, vorn_handle b)
 {
     if (is_integer(a) && is_integer(b))
         return int_multiply(int_value(a), int_value(b));
-    return elementwise_with(op_multiply, a, b);
+    return elementwise_with<op_multiply>(a, b);
 }
 
 // An integer 0 divisor is an error whatever the dividend is.
-VORN_API vorn_handle divide(vorn_handle a, vorn_handle b)
+VORN_FAST_PATH VORN_API vorn_handle divide(vorn_handle a, vorn_handle b)
 {
     if (b == int_handle(0))
         runtime_error(divide_by_zero);
     if (is_integer(a) && is_integer(b))
         return int_divide(int_value(a), int_value(b));
-    return elementwise_with(op_divide, a, b);
+    return elementwise_with<op_divide>(a, b);
 }
 
-VORN_API vorn_handle wrap_remainder(vorn_handle a, vorn_handle b)
+VORN_FAST_PATH VORN_API vorn_handle wrap_remainder(vorn_handle a, vorn_handle b)
 {
     if (is_integer(a) && is_integer(b)) {
         if (b == int_handle(0))
             runtime_error(remainder_by_zero);
         return int_handle(int_value(a) % int_value(b));
     }
-    return elementwise_with(op_remainder, a, b);
+    return elementwise_with<op_remainder>(a, b);
 }
 
 VORN_API vorn_handle power(vorn_handle a, vorn_handle b)
 {
     if (is_integer(a) && is_integer(b))
         return int_power(int_value(a), int_value(b));
-    return elementwise_with(op_power, a, b);
+    return elementwise_with<op_power>(a, b);
 }
 
 // An integer first operand settles `and` and `or` on its own or hands back
@@ -365,7 +340,7 @@ VORN_API vorn_handle vorn_and(vorn_handle a, vorn_handle b)
         if (is_integer(b))
             return b;
     }
-    return elementwise_with(op_and, a, b);
+    return elementwise_with<op_and>(a, b);
 }
 
 VORN_API vorn_handle vorn_or(vorn_handle a, vorn_handle b)
@@ -376,96 +351,89 @@ VORN_API vorn_handle vorn_or(vorn_handle a, vorn_handle b)
         if (is_integer(b))
             return b;
     }
-    return elementwise_with(op_or, a, b);
+    return elementwise_with<op_or>(a, b);
 }
 
 VORN_API vorn_handle vorn_xor(vorn_handle a, vorn_handle b)
 {
     if (is_integer(a) && is_integer(b))
         return truth((int_value(a) != 0) != (int_value(b) != 0));
-    return elementwise_with(op_xor, a, b);
+    return elementwise_with<op_xor>(a, b);
 }
 
 VORN_API vorn_handle and_bits(vorn_handle a, vorn_handle b)
 {
     if (is_integer(a) && is_integer(b))
         return integer_or_double(int_value(a) & int_value(b));
-    return elementwise_with(op_and_bits, a, b);
+    return elementwise_with<op_and_bits>(a, b);
 }
 
 VORN_API vorn_handle or_bits(vorn_handle a, vorn_handle b)
 {
     if (is_integer(a) && is_integer(b))
         return integer_or_double(int_value(a) | int_value(b));
-    return elementwise_with(op_or_bits, a, b);
+    return elementwise_with<op_or_bits>(a, b);
 }
 
 VORN_API vorn_handle xor_bits(vorn_handle a, vorn_handle b)
 {
     if (is_integer(a) && is_integer(b))
         return integer_or_double(int_value(a) ^ int_value(b));
-    return elementwise_with(op_xor_bits, a, b);
+    return elementwise_with<op_xor_bits>(a, b);
 }
 
-VORN_API vorn_handle greater_than(vorn_handle a, vorn_handle b)
+VORN_FAST_PATH VORN_API vorn_handle greater_than(vorn_handle a, vorn_handle b)
 {
     if (is_integer(a) && is_integer(b))
         return truth(int_value(a) > int_value(b));
-    return elementwise_with(op_greater, a, b);
+    return elementwise_with<op_greater>(a, b);
 }
 
-VORN_API vorn_handle less_than(vorn_handle a, vorn_handle b)
+VORN_FAST_PATH VORN_API vorn_handle less_than(vorn_handle a, vorn_handle b)
 {
     if (is_integer(a) && is_integer(b))
         return truth(int_value(a) < int_value(b));
-    return elementwise_with(op_less, a, b);
+    return elementwise_with<op_less>(a, b);
 }
 
-VORN_API vorn_handle greater_equal(vorn_handle a, vorn_handle b)
+VORN_FAST_PATH VORN_API vorn_handle greater_equal(vorn_handle a, vorn_handle b)
 {
     if (is_integer(a) && is_integer(b))
         return truth(int_value(a) >= int_value(b));
-    return elementwise_with(op_greater_equal, a, b);
+    return elementwise_with<op_greater_equal>(a, b);
 }
 
-VORN_API vorn_handle less_equal(vorn_handle a, vorn_handle b)
+VORN_FAST_PATH VORN_API vorn_handle less_equal(vorn_handle a, vorn_handle b)
 {
     if (is_integer(a) && is_integer(b))
         return truth(int_value(a) <= int_value(b));
-    return elementwise_with(op_less_equal, a, b);
+    return elementwise_with<op_less_equal>(a, b);
 }
 
-VORN_API vorn_handle equals(vorn_handle a, vorn_handle b)
+VORN_FAST_PATH VORN_API vorn_handle equals(vorn_handle a, vorn_handle b)
 {
     if (is_integer(a) && is_integer(b))
         return truth(a == b);
-    return elementwise_with(op_equals, a, b);
+    return elementwise_with<op_equals>(a, b);
 }
 
-VORN_API vorn_handle not_equal(vorn_handle a, vorn_handle b)
+VORN_FAST_PATH VORN_API vorn_handle not_equal(vorn_handle a, vorn_handle b)
 {
     if (is_integer(a) && is_integer(b))
         return truth(a != b);
-    return elementwise_with(op_not_equal, a, b);
+    return elementwise_with<op_not_equal>(a, b);
 }
 
 VORN_API vorn_handle recursive_op(vorn_handle a, vorn_handle b) { return atoms_op_consuming(a, b); }
 
 // The relation between two whole objects, for conditions: sequences compare
 // by the total order of objects, not element by element.
-VORN_API int32_t BOOL_relation(int32_t code, vorn_handle a, vorn_handle b)
+VORN_FAST_PATH VORN_API int32_t BOOL_relation(int32_t code, vorn_handle a, vorn_handle b)
 {
-    if (!is_relation(code))
-        runtime_error(no_such_operation);
-    if (is_integer(a) && is_integer(b))
+    if (is_relation(code) && is_integer(a) && is_integer(b))
         return relation_holds(code, int_value(a), int_value(b));
-    bool holds;
-    if (code == op_equals || code == op_not_equal)
-        holds = (recursive_equal(a, b) != 0) == (code == op_equals);
-    else
-        holds = relation_holds(code, recursive_compare(a, b), 0);
-    release_pair(a, b);
-    return holds ? 1 : 0;
+    return objects_relation(code, a, b);
 }
 
 }  // extern "C"
+VORN_FAST_PATHS_END

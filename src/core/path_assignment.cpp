@@ -102,6 +102,7 @@ inline void make_private(handle *place)
 {
     handle h = *place;
     if (is_sequence(h) && rec(h).count <= 1 && rec(h).base == 0) {
+        before_change(h);
         news = &rec(h);
         return;
     }
@@ -147,6 +148,7 @@ void add_key(handle map, handle key, handle value, int32_t p)
 {
     // Both lists take the key's place through insertion, which reports a
     // list that is no sequence, or a value list too short for the place.
+    before_change(map);
     const handle *lists = words(rec(map));
     for (int list = 0; list < 2; ++list) {
         if (!is_sequence(lists[list]))

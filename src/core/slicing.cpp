@@ -34,11 +34,9 @@ handle empty_slice(handle s)
     return null_sequence;
 }
 
-}  // namespace
-
-extern "C" {
-
-VORN_API vorn_handle subscript(vorn_handle s, vorn_handle i)
+// subscript beyond its common case: a key, a double or negative position,
+// an error.
+[[gnu::noinline]] handle subscript_general(handle s, handle i)
 {
     int32_t k;
     if (is_sequence(i)) {
@@ -57,6 +55,25 @@ VORN_API vorn_handle subscript(vorn_handle s, vorn_handle i)
         runtime_error(error_subscript_bound, "subscript", k, n);
     return element_at(r, k);
 }
+
+}  // namespace
+
+extern "C" {
+
+// Element i of s, borrowed: a position within the sequence here, anything
+// else out of line.
+VORN_FAST_PATHS_BEGIN
+VORN_FAST_PATH VORN_API vorn_handle subscript(vorn_handle s, vorn_handle i)
+{
+    if (is_sequence(s) && is_integer(i)) {
+        const record &r = rec(s);
+        uint32_t k = static_cast<uint32_t>(int_value(i)) - 1;
+        if (k < static_cast<uint32_t>(count_of(r)))
+            return element_at(r, static_cast<int32_t>(k) + 1);
+    }
+    return subscript_general(s, i);
+}
+VORN_FAST_PATHS_END
 
 VORN_API vorn_handle slice(vorn_handle s, vorn_handle lo, vorn_handle hi)
 {

@@ -33,11 +33,14 @@ bool is_usable_map(const Value &v)
 
 class Generator {
 public:
-    explicit Generator(uint64_t seed) : rng_(seed) {}
+    // One program in four is MAP-heavy: MAPs of many keys, looked up far more
+    // often than changed, so that the key lists get indexed.
+    explicit Generator(uint64_t seed) : rng_(seed), map_heavy_(seed % 4 == 0) {}
     Program run(int length);
 
 private:
     std::mt19937_64 rng_;
+    bool map_heavy_;
     State state_;
 
     int pick(int n) { return int(std::uniform_int_distribution<int>(0, n - 1)(rng_)); }
@@ -139,6 +142,8 @@ Value Generator::gen_number_text()
 Value Generator::gen_key()
 {
     static const char *const names[] = {"a", "b", "c", "ab", "key", "z", "A", ""};
+    if (map_heavy_ && chance(0.7))
+        return chance(0.8) ? model::text("k" + std::to_string(pick(40))) : gen_atom();
     switch (pick(4)) {
     case 0: return words_of({model::integer(between(0, 3)), model::integer(between(0, 300))});
     case 1: return words_of({model::text(names[pick(7)])});
@@ -149,7 +154,7 @@ Value Generator::gen_key()
 Value Generator::gen_map(int depth)
 {
     std::vector<Value> keys;
-    for (int k = between(0, 4); k > 0; --k) {
+    for (int k = map_heavy_ ? between(6, 20) : between(0, 4); k > 0; --k) {
         Value key = gen_key();
         bool dup = false;
         for (const Value &e : keys)
@@ -396,7 +401,7 @@ Step Generator::gen_value_step(Op op)
     st.dst = pick(variable_count);
     switch (op) {
     case Op::literal:
-        st.args.push_back(fresh_arg(chance(0.3) ? gen_map(2) : gen_value(3)));
+        st.args.push_back(fresh_arg(chance(map_heavy_ ? 0.7 : 0.3) ? gen_map(map_heavy_ ? 0 : 2) : gen_value(3)));
         break;
     case Op::copy: st.args.push_back(var_arg(pick_var(false))); break;
     case Op::binary:
@@ -415,8 +420,11 @@ Step Generator::gen_value_step(Op op)
         break;
     case Op::subscript: case Op::removeindex: {
         st.args.push_back(operand(true));
+        for (int k = 0; k < variable_count && map_heavy_; ++k)
+            if (is_usable_map(var(k)) && chance(0.8))
+                st.args[0] = var_arg(k);
         const Value &s = st.args[0].kind == Arg::Kind::var ? var(st.args[0].var) : st.args[0].value;
-        if (is_usable_map(s) && chance(0.7)) {
+        if (is_usable_map(s) && chance(map_heavy_ ? 0.95 : 0.7)) {
             const Value &keys = s.elems[0];
             st.args.push_back(held_arg(keys.size() > 0 && chance(0.7) ? keys.elems[size_t(pick(int(keys.size())))]
                                                                         : gen_key()));
@@ -545,16 +553,20 @@ Step Generator::gen_step()
         {Op::subscript_assign, 12}, {Op::arith_assign, 7}, {Op::slice_assign, 7}, {Op::slice_arith_assign, 5},
     };
     int total = 0;
+    // MAP-heavy programs mostly look keys up, sometimes add or remove one.
+    auto weight_of = [&](const Weighted &w) {
+        return !map_heavy_ ? w.weight : w.op == Op::subscript ? 200 : w.op == Op::removeindex ? 3 : w.weight;
+    };
     for (const Weighted &w : table)
-        total += w.weight;
+        total += weight_of(w);
     int r = pick(total);
     Op op = Op::literal;
     for (const Weighted &w : table) {
-        if (r < w.weight) {
+        if (r < weight_of(w)) {
             op = w.op;
             break;
         }
-        r -= w.weight;
+        r -= weight_of(w);
     }
     bool assignment = op == Op::subscript_assign || op == Op::arith_assign || op == Op::slice_assign ||
                       op == Op::slice_arith_assign;
