@@ -19,16 +19,16 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/vornConfigVersion.cmake
 install(FILES ${PROJECT_BINARY_DIR}/vornConfig.cmake ${PROJECT_BINARY_DIR}/vornConfigVersion.cmake
   DESTINATION ${vorn_cmake_dir})
 
-# The pkg-config file finds the prefix from its own place, so one file serves
-# every prefix the tree is installed to (`cmake --install --prefix`, the .deb).
-file(RELATIVE_PATH vorn_pc_to_prefix
-  /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
-string(REGEX REPLACE "/$" "" vorn_pc_to_prefix "${vorn_pc_to_prefix}")
+# The pkg-config file names the prefix the tree is installed to, which is
+# known only when installing (`cmake --install --prefix`, the .deb's /usr):
+# the prefix is filled in then, everything else now.
 set(vorn_static_libs "-lstdc++ -lm")
 foreach(lib ${CMAKE_DL_LIBS})
   string(APPEND vorn_static_libs " -l${lib}")
 endforeach()
-configure_file(${CMAKE_CURRENT_LIST_DIR}/vorn.pc.in ${PROJECT_BINARY_DIR}/vorn.pc @ONLY)
+set(vorn_pc_prefix "@CMAKE_INSTALL_PREFIX@")
+configure_file(${CMAKE_CURRENT_LIST_DIR}/vorn.pc.in ${PROJECT_BINARY_DIR}/vorn.pc.unprefixed @ONLY)
+install(CODE "configure_file(\"${PROJECT_BINARY_DIR}/vorn.pc.unprefixed\" \"${PROJECT_BINARY_DIR}/vorn.pc\" @ONLY)")
 install(FILES ${PROJECT_BINARY_DIR}/vorn.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 # `cpack -G DEB` in the build folder: one package, the runtime and the
