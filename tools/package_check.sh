@@ -32,6 +32,7 @@ fail() {
   echo "FAIL  $*"
   exit 1
 }
+quietly cmake --build "$build" -j2 --target vorn vorn_static example_wordfreq
 # The example prints what the tree's own build prints (a full count of the bundled text).
 text=$repo/examples/data/text.txt
 want=$("$build/examples/wordfreq" "$text")
