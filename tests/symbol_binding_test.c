@@ -21,7 +21,7 @@ int main(int argc, char **argv)
     int kept = s == first;
     assign(&s, 0);
     int own = length(first) == -1 && own_calls == 1;
-    printf("library kept its routines: %s, data shared: %s, program kept its own: %s\n",
-           kept ? "yes" : "no", shared ? "yes" : "no", own ? "yes" : "no");
+    printf("library kept its routines: %s, data shared: %s, program kept its own: %s\n", kept ? "yes" : "no",
+           shared ? "yes" : "no", own ? "yes" : "no");
     return !(kept && shared && own);
 }
