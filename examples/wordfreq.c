@@ -2,8 +2,9 @@
  * writes it: it reads a text file line by line, splits the lines into words,
  * counts the words in a MAP keyed by the word, and prints the 20 most
  * frequent.  With no argument it counts the text bundled with the project,
- * examples/data/text.txt, looked for beside the build folder and then under
- * the current folder.
+ * examples/data/text.txt: the build puts a copy in data/ beside the program,
+ * wherever the build folder is; the program looks there first and then
+ * under the current folder.
  *
  * Source, roughly:
  *     sequence counts = {{}, {}}      -- MAP: word -> count
@@ -56,7 +57,7 @@
  *     if length(command_line()) >= 2 then
  *         name = command_line()[2]
  *     else
- *         name = program_folder() & "/../../examples/data/text.txt"
+ *         name = program_folder() & "/data/text.txt"
  *         if open(name, "r") ... falls back to "examples/data/text.txt"
  *     end if
  *     fn = open(name, "r")
@@ -143,7 +144,7 @@ int main(int argc, char **argv)
     init_files();
     init_system();
 
-    assign(&str_bundled, build_string("/../../examples/data/text.txt"));
+    assign(&str_bundled, build_string("/data/text.txt"));
     assign(&str_local, build_string("examples/data/text.txt"));
     assign(&str_read, build_string("r"));
     assign(&str_dot, build_string("."));

@@ -8,6 +8,13 @@
 #ifndef VORN_H
 #define VORN_H
 
+/* The library's version.  The build takes it from here for the shared
+ * library's name (libvorn.so.MAJOR), the pkg-config file and the CMake
+ * package; a new major number means programs must be built again. */
+#define VORN_VERSION_MAJOR 0
+#define VORN_VERSION_MINOR 1
+#define VORN_VERSION_PATCH 0
+
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>

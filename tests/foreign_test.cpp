@@ -165,7 +165,7 @@ TEST(ForeignBox, AnswersWithThePressedButtonOnATerminal)
         return done();
     };
     for (auto [style, key, buttons] : boxes) {  // each key once its box is shown
-        EXPECT_TRUE(soon([&] { return pane().find(buttons) != std::string::npos; })) << pane();
+        EXPECT_TRUE(soon([&, shown = buttons] { return pane().find(shown) != std::string::npos; })) << pane();
         run_command(tmux + "send-keys " + key);
     }
     EXPECT_TRUE(soon([&] { return file_contents(results) == "1 7 4 7 2 "; })) << file_contents(results);

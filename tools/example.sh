@@ -9,6 +9,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j2 --target example_wordfreq example_first_program
 exec ./build/examples/wordfreq "$@"

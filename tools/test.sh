@@ -1,21 +1,30 @@
 #!/usr/bin/env bash
-# Builds vorn and runs the whole suite twice: a normal optimised build, and a
-# build under AddressSanitizer and UndefinedBehaviorSanitizer (the bounded
-# differential run included in both); then a bounded fuzzing run of every
-# fuzz target, and the example programs under valgrind's memcheck.
+# Builds vorn and runs the whole suite, with warnings as errors: a Release
+# build with g++, then the install and packaging checks on it (scratch
+# prefix, pkg-config, find_package, the .deb installed and used); a build
+# with clang-14 in a folder outside the checkout (a shorter differential
+# run); a bounded fuzzing run of every fuzz target; the example programs
+# under valgrind's memcheck; and last the suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/deps.sh
+bash tools/deps.sh clang-14 pkg-config dpkg-dev file
 
 run_suite() {
   local dir=$1; shift
   echo "== $dir"
-  cmake -S . -B "$dir" "$@" >/dev/null
+  cmake -S . -B "$dir" -DVORN_TESTS=ON -DVORN_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j2
   (cd "$dir" && ctest --output-on-failure -j2 </dev/null)
 }
 
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build -DCMAKE_BUILD_TYPE=Release
+echo "== install and packages"
+bash tools/package_check.sh build
+# One folder per checkout, kept between runs.
+outside=${TMPDIR:-/tmp}/vorn-clang-$(pwd | md5sum | cut -c1-8)
+run_suite "$outside" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DVORN_DIFFERENTIAL_PROGRAMS=2000
 echo "== fuzzing"
 FUZZ_SECONDS=${FUZZ_SECONDS:-20} bash tools/fuzz.sh
 echo "== memcheck"

@@ -98,7 +98,7 @@ int64_t perform(const call &c) { return call_forms[c.count](c.routine, c.args); 
 void check_and_widen(handle list, const char *message)
 {
     if (!is_sequence(list))
-        runtime_error(message);
+        runtime_error("%s", message);
     const record &r = rec(list);
     if (is_bytes(r) && r.base == 0 && !is_temporary(r))
         conv_byte2obj(list);
