@@ -123,35 +123,40 @@ void image_records(handle image, area a, vorn_cell_record *out)
     }
 }
 
+// The cells a transfer of the rectangle moves (none for an empty one), with
+// bSucces recording whether a console takes part.
+std::vector<cell> transfer_cells(int16_t left, int16_t top, int16_t right, int16_t bottom)
+{
+    int32_t w = right - left + 1, h = bottom - top + 1;
+    bSucces = console_present() && w > 0 && h > 0 ? 1 : 0;
+    if (w <= 0 || h <= 0)
+        return {};
+    return std::vector<cell>(static_cast<size_t>(w) * static_cast<size_t>(h));
+}
+
 }  // namespace
 
 extern "C" {
 
 VORN_API void gettext_(int16_t *left, int16_t *top, int16_t *right, int16_t *bottom, vorn_cell_record *buffer)
 {
-    screen_rect r = transfer_region(*left, *top, *right, *bottom);
-    int32_t w = *right - *left + 1, h = *bottom - *top + 1;
-    bSucces = console_present() && w > 0 && h > 0 ? 1 : 0;
-    if (w <= 0 || h <= 0)
+    std::vector<cell> cells = transfer_cells(*left, *top, *right, *bottom);
+    if (cells.empty())
         return;
-    std::vector<cell> cells(static_cast<size_t>(w) * static_cast<size_t>(h));
-    console().read_cells(r, cells.data());
+    console().read_cells(transfer_region(*left, *top, *right, *bottom), cells.data());
     for (size_t i = 0; i < cells.size(); ++i)
         buffer[i] = {cells[i].ch, cells[i].attr};
 }
 
 VORN_API void puttext_(int16_t *left, int16_t *top, int16_t *right, int16_t *bottom, vorn_cell_record *buffer)
 {
-    screen_rect r = transfer_region(*left, *top, *right, *bottom);
-    int32_t w = *right - *left + 1, h = *bottom - *top + 1;
-    bSucces = console_present() && w > 0 && h > 0 ? 1 : 0;
-    if (w <= 0 || h <= 0)
+    std::vector<cell> cells = transfer_cells(*left, *top, *right, *bottom);
+    if (cells.empty())
         return;
-    std::vector<cell> cells(static_cast<size_t>(w) * static_cast<size_t>(h));
     for (size_t i = 0; i < cells.size(); ++i)
         cells[i] = {static_cast<uint8_t>(buffer[i].ch), static_cast<uint8_t>(buffer[i].attribute)};
     console_batch batch;
-    console().write_cells(r, cells.data());
+    console().write_cells(transfer_region(*left, *top, *right, *bottom), cells.data());
 }
 
 // Releases rect.

@@ -108,7 +108,7 @@ VORN_API vorn_handle machine(int32_t id, vorn_handle x)
     case 32:
         return wrap_allocate_low(x);
     case 33:
-        wrap_free_low(x);
+        wrap_free_low(x);  // does not return
     case 42:
         vorn::io::allow_break(static_cast<int32_t>(x));
         return 0;
