@@ -149,6 +149,31 @@ VORN_API void proc_cleanup(int32_t count, ...);
 VORN_API vorn_handle func_cleanup(vorn_handle result, int32_t count, ...);
 
 /* ------------------------------------------------------------------------
+ * Starting and stopping a program, and finding its leaks
+ *
+ * With the environment variable VORN_DEBUG containing "leaks" when start-up
+ * ends, the library writes on standard error as the process exits how many
+ * records are live beyond the start-up objects, and the first five of them
+ * with their record index, count and text form (the first 100 bytes), read
+ * as a sequence unless the record cannot be one.  Without it nothing is
+ * checked and nothing runs at exit.
+ * ---------------------------------------------------------------------- */
+/* Start-up in one call: init_command_line(argc, argv), init_files,
+ * init_conhdl, init_system, init_dll_link, and breakhandler installed for
+ * SIGINT.  Call it first; the start-up objects it makes are never leaks. */
+VORN_API void vorn_start(int argc, char **argv);
+/* Shut-down in one call: close_conhdl, close_files, fini_dll_link.  The
+ * process goes on; files opened with wrap_open stay open. */
+VORN_API void vorn_stop(void);
+/* Drops a value the program does not want (an unused result): a temporary
+ * is destroyed, an object something holds is left alone, an integer is
+ * nothing to drop. */
+VORN_API void vorn_discard(vorn_handle h);
+/* The number of records live now beyond the start-up objects: 0 in a
+ * program that has let go of every value it made. */
+VORN_API int32_t vorn_live_records(void);
+
+/* ------------------------------------------------------------------------
  * Run-time errors, crash routines and the exit path
  * ---------------------------------------------------------------------- */
 VORN_API extern vorn_crash_node *crash_routines;
