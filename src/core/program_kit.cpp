@@ -14,10 +14,10 @@ using namespace vorn::core;
 
 namespace {
 
-// The start-up objects are the first records made: those below
-// `startup_end`, `startup_live` of them live when start-up ended.
-int32_t startup_end = 0;
+// How many records were live when start-up ended, and (only while the leak
+// report is on) which: the start-up objects, never reported.
 int32_t startup_live = 0;
+std::vector<bool> startup_records;
 bool report_registered = false;
 
 constexpr int shown_leaks = 5;    // records listed by the report
@@ -78,8 +78,9 @@ void report_leaks()
     int32_t leaked = vorn_live_records();
     std::fprintf(stderr, "vorn: %d records live at exit beyond the start-up objects\n", leaked);
     int shown = 0;
-    for (int32_t i = startup_end; i < object_count && shown < shown_leaks; ++i) {
-        if (is_free[static_cast<size_t>(i)])
+    for (int32_t i = 0; i < object_count && shown < shown_leaks; ++i) {
+        size_t k = static_cast<size_t>(i);
+        if (is_free[k] || (k < startup_records.size() && startup_records[k]))
             continue;
         std::fprintf(stderr, "vorn:   record %d, count %d: ", i, objects[i].count);
         write_record_text(stderr, static_cast<uint32_t>(i), is_free);
@@ -94,13 +95,15 @@ namespace vorn::core {
 
 void note_start_up()
 {
-    startup_end = object_count;
     startup_live = live_now();
     const char *debug = std::getenv("VORN_DEBUG");
-    if (report_registered || debug == nullptr || std::strstr(debug, "leaks") == nullptr)
+    if (debug == nullptr || std::strstr(debug, "leaks") == nullptr)
         return;
+    startup_records = free_records();
+    startup_records.flip();
+    if (!report_registered)
+        std::atexit(report_leaks);
     report_registered = true;
-    std::atexit(report_leaks);
 }
 
 }  // namespace vorn::core
