@@ -9,6 +9,14 @@ install(TARGETS vorn vorn_static EXPORT vornTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/vorn.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+# The reference manual, vorn(3), made from the header's own comments.
+find_program(VORN_AWK NAMES awk mawk gawk REQUIRED)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/vorn.3
+  COMMAND ${VORN_AWK} -v version=${PROJECT_VERSION} -f ${PROJECT_SOURCE_DIR}/tools/header_to_man.awk
+          ${PROJECT_SOURCE_DIR}/include/vorn.h > ${PROJECT_BINARY_DIR}/vorn.3
+  DEPENDS ${PROJECT_SOURCE_DIR}/include/vorn.h ${PROJECT_SOURCE_DIR}/tools/header_to_man.awk VERBATIM)
+add_custom_target(vorn_manual ALL DEPENDS ${PROJECT_BINARY_DIR}/vorn.3)
+install(FILES ${PROJECT_BINARY_DIR}/vorn.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3)
 
 set(vorn_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/vorn)
 install(EXPORT vornTargets NAMESPACE vorn:: DESTINATION ${vorn_cmake_dir})

@@ -38,12 +38,10 @@
  *
  * A routine holds a reference on each sequence parameter while it runs and
  * hands it back with its private variables.  The program never gets past the
- * loop, so its variables are handed back by the last crash routine, which is
- * where the debug check of held records is.
+ * loop, so its variables are handed back by the last crash routine; run with
+ * VORN_DEBUG=leaks, the library then reports no record left live at exit.
  */
 #include <vorn.h>
-
-#include "live_records.h"
 
 /* top-level variables */
 static vorn_handle rows, sums, crash_name;
@@ -66,7 +64,6 @@ static void say_goodbye(void)
     wrap_puts(1, str_goodbye);
     proc_cleanup(3, rows, sums, crash_name);
     proc_cleanup(5, str_default_file, str_goodbye, str_sums_so_far, str_newline, fmt_row);
-    report_live_records();
 }
 
 static void show_partial(void)
@@ -78,9 +75,7 @@ static void show_partial(void)
 
 int main(int argc, char **argv)
 {
-    init_command_line(argc, argv);
-    init_files();
-    init_system();
+    vorn_start(argc, argv);
 
     assign(&str_default_file, build_string("/tmp/vorn-crash-report.err"));
     assign(&str_goodbye, build_string("crash routine: goodbye\n"));
@@ -108,7 +103,6 @@ int main(int argc, char **argv)
     /* not reached */
     proc_cleanup(3, rows, sums, crash_name);
     proc_cleanup(5, str_default_file, str_goodbye, str_sums_so_far, str_newline, fmt_row);
-    close_files();
-    report_live_records();
+    vorn_stop();
     return 0;
 }

@@ -55,8 +55,6 @@
  */
 #include <vorn.h>
 
-#include "live_records.h"
-
 /* top-level variables */
 static vorn_handle server, port, client, conn, mode;
 
@@ -191,9 +189,7 @@ static void run_client(vorn_handle port_text)
 
 int main(int argc, char **argv)
 {
-    init_command_line(argc, argv);
-    init_files();
-    init_system();
+    vorn_start(argc, argv);
 
     assign(&lines, build_sequence(3, build_string("hello\n"), build_string("how are you?\n"), build_string("bye\n")));
     assign(&str_host, build_string("127.0.0.1:"));
@@ -230,7 +226,6 @@ int main(int argc, char **argv)
     proc_cleanup(16, lines, str_host, str_serve, str_client, str_s, str_c, str_aw, str_bye, fmt_number,
                  fmt_listening, fmt_server_got, fmt_client_got, fmt_no_port, fmt_no_client, fmt_no_server,
                  fmt_usage);
-    close_files();
-    report_live_records();
+    vorn_stop();
     return 0;
 }

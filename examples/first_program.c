@@ -29,7 +29,7 @@ static void goodbye(void)
 
 int main(int argc, char **argv)
 {
-    init_command_line(argc, argv);
+    vorn_start(argc, argv);
 
     assign(&greeting, build_sequence(4, 'v', 'o', 'r', 'n'));
     assign(&numbers, build_sequence(3, 65, 66, 67));

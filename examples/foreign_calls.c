@@ -37,8 +37,6 @@
 #include <stdint.h>
 #include <vorn.h>
 
-#include "live_records.h"
-
 /* top-level variables */
 static vorn_handle libc, strlen_, abs_, getpid_, greeting, text, numbers, strlen_args;
 
@@ -83,9 +81,7 @@ static void make_literals(void)
 int main(int argc, char **argv)
 {
     vorn_handle scaled;
-    init_command_line(argc, argv);
-    init_files();
-    init_dll_link();
+    vorn_start(argc, argv);
     make_literals();
 
     assign(&libc, open_dll(str_libc));
@@ -113,8 +109,6 @@ int main(int argc, char **argv)
     proc_cleanup(8, libc, strlen_, abs_, getpid_, greeting, text, numbers, strlen_args);
     proc_cleanup(12, str_libc, str_strlen, str_abs, str_getpid, str_greeting, str_nothing, str_no_such,
                  fmt_strlen, fmt_abs, fmt_getpid, fmt_missing, fmt_scaled);
-    fini_dll_link();
-    close_files();
-    report_live_records();
+    vorn_stop();
     return 0;
 }

@@ -58,12 +58,9 @@
  * rectangle back with display_text_image({10, 25}, under).
  */
 #define _POSIX_C_SOURCE 200809L
-#include <signal.h>
 #include <stdlib.h>
 #include <time.h>
 #include <vorn.h>
-
-#include "live_records.h"
 
 /* Key codes the menu reads, and its own codes for the mouse: a left press
  * on entry i gives PICK + i, a click on the selected entry CLICK. */
@@ -223,12 +220,7 @@ int main(int argc, char **argv)
     int on_screen;
     if (argc > 1)
         selected = choice >= 1 && choice <= 4 ? choice : 1;
-    init_command_line(argc, argv);
-    init_files();
-    init_conhdl();
-    init_system();
-    init_dll_link();
-    signal(SIGINT, breakhandler);
+    vorn_start(argc, argv);
     machine(42, 0);
 
     wrap_cursor(0);
@@ -267,9 +259,6 @@ int main(int argc, char **argv)
         wrap_puts(1, build_string("nothing chosen\n"));
     breaks += (int)machine(43, 0);
     wrap_printf(1, build_string("Ctrl+C caught: %d\n"), (vorn_handle)breaks);
-    report_live_records();
-    close_conhdl();
-    close_files();
-    fini_dll_link();
+    vorn_stop();
     return 0;
 }

@@ -72,8 +72,6 @@
  */
 #include <vorn.h>
 
-#include "live_records.h"
-
 /* top-level variables */
 static vorn_handle counts, total, name, fn;
 
@@ -140,9 +138,7 @@ static void print_top(vorn_handle how_many)
 
 int main(int argc, char **argv)
 {
-    init_command_line(argc, argv);
-    init_files();
-    init_system();
+    vorn_start(argc, argv);
 
     assign(&str_bundled, build_string("/data/text.txt"));
     assign(&str_local, build_string("examples/data/text.txt"));
@@ -178,7 +174,6 @@ int main(int argc, char **argv)
 
     proc_cleanup(4, counts, total, name, fn);
     proc_cleanup(7, str_bundled, str_local, str_read, str_dot, fmt_cannot_open, fmt_rank, fmt_totals);
-    close_files();
-    report_live_records();
+    vorn_stop();
     return 0;
 }

@@ -1,7 +1,7 @@
 // The bundled example programs run as real processes and print what they
-// are meant to.  Each runs with VORN_LIVE_RECORDS set, which makes it write,
-// as it ends, how many records it still holds beyond the start-up objects:
-// every example must hand back everything it made.
+// are meant to.  Each runs with VORN_DEBUG=leaks, which makes the library
+// write, as it ends, how many records are still live beyond the start-up
+// objects: every example must hand back everything it made.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -17,11 +17,11 @@ using namespace vorn_test;
 namespace {
 
 const std::string examples = VORN_EXAMPLES_DIR;
-const std::string all_handed_back = "records held at exit: 0\n";
+const std::string all_handed_back = "vorn: 0 records live at exit beyond the start-up objects\n";
 
 child_result run_example(const std::string &command_line)
 {
-    return run_command("VORN_LIVE_RECORDS=1 " + examples + "/" + command_line);
+    return run_command("VORN_DEBUG=leaks " + examples + "/" + command_line + " 2>&1");
 }
 
 // The lines of `text` that start with one of the prefixes, in order.
@@ -67,7 +67,7 @@ TEST(Examples, WordfreqCountsWordsAndRanksTiesInKeyOrder)
                      " 4. s             1\n" +
                          all_handed_back);
 
-    auto missing = run_example("wordfreq /nonexistent/text.txt");
+    auto missing = run_command(examples + "/wordfreq /nonexistent/text.txt");
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "wordfreq: cannot open /nonexistent/text.txt\n");
 }
@@ -89,7 +89,7 @@ TEST(Examples, EchoInOneProgramPassesEveryLineBothWays)
 {
     auto r = run_example("echo");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(lines_starting(r.out, {"server got", "client got", "records"}),
+    EXPECT_EQ(lines_starting(r.out, {"server got", "client got", "vorn:"}),
               "server got: hello\nclient got: hello\n"
               "server got: how are you?\nclient got: how are you?\n"
               "server got: bye\nclient got: bye\n" +
@@ -100,7 +100,7 @@ TEST(Examples, EchoInOneProgramPassesEveryLineBothWays)
 TEST(Examples, EchoServerAndClientAsTwoProcesses)
 {
     std::fflush(stdout);
-    FILE *server = popen(("VORN_LIVE_RECORDS=1 " + examples + "/echo serve").c_str(), "r");
+    FILE *server = popen(("VORN_DEBUG=leaks " + examples + "/echo serve 2>&1").c_str(), "r");
     ASSERT_NE(server, nullptr);
     std::string server_out;
     char line[256];
@@ -117,10 +117,10 @@ TEST(Examples, EchoServerAndClientAsTwoProcesses)
     int status = pclose(server);
 
     EXPECT_EQ(client.status, 0);
-    EXPECT_EQ(lines_starting(client.out, {"client got", "records"}),
+    EXPECT_EQ(lines_starting(client.out, {"client got", "vorn:"}),
               "client got: hello\nclient got: how are you?\nclient got: bye\n" + all_handed_back);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(lines_starting(server_out, {"server got", "Remote IP", "records"}),
+    EXPECT_EQ(lines_starting(server_out, {"server got", "Remote IP", "vorn:"}),
               "Remote IP  :  127.0.0.1\n"
               "server got: hello\nserver got: how are you?\nserver got: bye\n" +
                   all_handed_back);
@@ -139,8 +139,9 @@ TEST(Examples, CrashReportRunsTheCrashRoutinesAndFillsTheCrashFile)
                      "row 5 sums to 6\n"
                      "RUN_TIME_ERROR : subscript : subscript 6 out of range [1 .. 5]\n"
                      "crash routine: sums so far {12,2,100,7,6}\n"
-                     "crash routine: goodbye\n" +
-                         all_handed_back + "--> see " + crash_file + "\n");
+                     "crash routine: goodbye\n"
+                     "--> see " +
+                         crash_file + "\n" + all_handed_back);
     std::string report = file_contents(crash_file);
     size_t header_end = report.find('\n');
     ASSERT_NE(header_end, std::string::npos) << report;

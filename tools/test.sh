@@ -5,10 +5,11 @@
 # with clang-14 in a folder outside the checkout (a shorter differential
 # run); a bounded fuzzing run of every fuzz target; the example programs
 # under valgrind's memcheck; and last the suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer.  lighttpd and curl serve the CGI example in
+# the kit test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/deps.sh clang-14 pkg-config dpkg-dev file
+bash tools/deps.sh clang-14 pkg-config dpkg-dev file lighttpd curl
 
 run_suite() {
   local dir=$1; shift

@@ -41,6 +41,7 @@ VORN_API void init_command_line(int argc, char **argv)
     }
     null_sequence = make_sequence(nullptr, 0);
     news->count = 1;
+    note_start_up();
 }
 
 VORN_API vorn_handle command_line(void) { return seq_handle(commandline); }

@@ -334,6 +334,12 @@ handle insert_consuming(handle s, handle x, int32_t k);
 // s without its element k (s a sequence, 1 <= k <= n, already checked).
 handle remove_consuming(handle s, int32_t k);
 
+// ---- start-up ------------------------------------------------------------------
+// Records what start-up made (the start-up objects, never reported as leaked)
+// and, the first time, installs the leak report when VORN_DEBUG asks for it.
+// init_command_line and vorn_start call it as they end (program_kit.cpp).
+void note_start_up();
+
 // ---- assignment along a path, find and match -----------------------------------
 // Nothing shared: the four assignment forms (path_assignment.cpp) and the
 // searches (find_match.cpp) are reached only through their exported routines.
