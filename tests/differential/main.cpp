@@ -58,6 +58,7 @@ enum class Op {
     repeat,
     build,
     value,
+    compound,
     assign,
     arith_assign,
     slice_assign,
@@ -86,11 +87,12 @@ const char *const op_names[] = {"literal",
                                 "repeat",
                                 "build_sequence",
                                 "wrap_value",
+                                "add_to",
                                 "subscript_assign",
                                 "subscript_arithmetic_assign",
                                 "slice_assign",
                                 "slice_arithmetic_assign"};
-const int op_weights[] = {8, 4, 14, 6, 2, 6, 6, 5, 1, 3, 3, 2, 4, 2, 2, 3, 2, 3, 2, 3, 4, 4, 12, 7, 7, 5};
+const int op_weights[] = {8, 4, 14, 6, 2, 6, 6, 5, 1, 3, 3, 2, 4, 2, 2, 3, 2, 3, 2, 3, 4, 4, 5, 12, 7, 7, 5};
 
 // One argument: a variable's handle, a new temporary, a temporary view into
 // a padded temporary base, or an object the runner holds for the call.
@@ -284,6 +286,10 @@ void Generator::value_step(Step &st)
                 e.push_back(chance(0.3) ? gen_seq(0) : gen_atom());
             a[1] = fresh(model::build_sequence(e));
         }
+        break;
+    case Op::compound:  // dst op= value
+        st.code = one_of({0, 1, 2, 3, 19});
+        a.push_back(operand(chance(0.3)));
         break;
     case Op::unary:
         st.code = one_of(unary_codes);
@@ -530,6 +536,11 @@ Outcome model_step(const Step &st, Value *vars)
         case Op::value:
             result(model::wrap_value(val(0)));
             break;
+        case Op::compound:
+            if (st.args[0].kind == Arg::Kind::var && st.args[0].var == st.dst)
+                throw model::Undefined{"the variable is also the value"};
+            result(model::engine(st.code, vars[st.dst], val(0)));
+            break;
         default: {
             bool slice = is_slice_assignment(st.op);
             size_t at = slice ? 1 : 0;
@@ -723,6 +734,16 @@ vorn_handle call_vorn(const Step &st, const Outcome &o, Call &call)
         return build_sequence(int32_t(call.h.size()), a[0], a[1], a[2], a[3], a[4]);
     case Op::value:
         return wrap_value(a[0]);
+    case Op::compound: {
+        using F = void (*)(vorn_handle *, vorn_handle);
+        F f = st.code == 0   ? add_to
+              : st.code == 1 ? subtract_from
+              : st.code == 2 ? multiply_by
+              : st.code == 3 ? divide_by
+                             : concat_to;
+        f(dst, a[0]);
+        return UNDEF;
+    }
     case Op::find:
         return as_handle(find(a[0], a[1]));
     case Op::find_from:
@@ -953,7 +974,7 @@ std::string run_program(uint64_t seed, int length, int room, Progress &progress,
         }
         Call call;
         vorn_handle result = call_vorn(st, o, call);
-        if (o.stores)
+        if (o.stores && st.op != Op::compound)
             assign(&vars[st.dst], result);
         for (vorn_handle h : call.release_after)
             release_temporary(h);
