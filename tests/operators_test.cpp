@@ -44,86 +44,41 @@ TEST_F(Operators, AtomRules)
 {
     const binary_case cases[] = {
         // Two integers: an integer result while it stays in the class.
-        {add, 0, "2", "3", "5"},
-        {add, 0, "2147483647", "1", "2147483648d"},
-        {add, 0, "-805306367", "0", "-805306367"},
-        {add, 0, "-805306368", "0", "-805306368d"},
+        {add, 0, "2", "3", "5"}, {add, 0, "2147483647", "1", "2147483648d"},
+        {add, 0, "-805306367", "0", "-805306367"}, {add, 0, "-805306368", "0", "-805306368d"},
         {add, 0, "-1073741824", "-1073741824", "-2147483648d"},
-        {subtract, 1, "-805306367", "1", "-805306368d"},
-        {subtract, 1, "5", "7", "-2"},
-        {subtract, 1, "2147483647", "-1", "2147483648d"},
-        {multiply, 2, "65536", "32768", "2147483648d"},
-        {multiply, 2, "-1073741824", "1", "-1073741824d"},
-        {multiply, 2, "-6", "7", "-42"},
-        {divide, 3, "7", "2", "3.5d"},
-        {divide, 3, "6", "3", "2"},
-        {divide, 3, "-7", "2", "-3.5d"},
-        {divide, 3, "2147483647", "-1", "-2147483647d"},
-        {divide, 3, "-1073741824", "-1", "1073741824"},
-        {wrap_remainder, 21, "7", "-2", "1"},
-        {wrap_remainder, 21, "-7", "2", "-1"},
-        {wrap_remainder, 21, "-1073741824", "-1", "0"},
-        {power, 27, "2", "10", "1024"},
-        {power, 27, "2", "30", "1073741824"},
-        {power, 27, "2", "31", "2147483648d"},
-        {power, 27, "-3", "3", "-27"},
-        {power, 27, "3", "3", "27"},
-        {power, 27, "2", "-1", "1"},
-        {power, 27, "3", "-1", "0"},
-        {power, 27, "3", "40", "1.2157665459056929e+19d"},
-        {power, 27, "50000", "2", "2500000000d"},
-        {power, 27, "-46340", "2", "2147395600"},
-        {power, 27, "-2", "31", "-2147483648d"},
-        {power, 27, "0", "-1", "infd"},
-        {power, 27, "9", "0", "1"},
-        {power, 27, "9", "1", "9"},
-        {vorn_xor, 6, "0", "5", "1"},
-        {vorn_xor, 6, "3", "5", "0"},
-        {vorn_xor, 6, "0", "0", "0"},
-        {and_bits, 17, "12", "10", "8"},
-        {or_bits, 15, "1", "2", "3"},
-        {xor_bits, 16, "6", "3", "5"},
-        {xor_bits, 16, "1073741824", "-1", "-1073741825d"},
-        {and_bits, 17, "-1", "-1073741824", "-1073741824"},
-        {greater_than, 7, "2", "1", "1"},
-        {greater_than, 7, "-1", "1", "0"},
-        {less_than, 8, "-1", "1", "1"},
-        {equals, 9, "4", "4", "1"},
-        {not_equal, 10, "4", "4", "0"},
-        {greater_equal, 11, "4", "4", "1"},
-        {less_equal, 12, "5", "4", "0"},
+        {subtract, 1, "-805306367", "1", "-805306368d"}, {subtract, 1, "5", "7", "-2"},
+        {subtract, 1, "2147483647", "-1", "2147483648d"}, {multiply, 2, "65536", "32768", "2147483648d"},
+        {multiply, 2, "-1073741824", "1", "-1073741824d"}, {multiply, 2, "-6", "7", "-42"},
+        {divide, 3, "7", "2", "3.5d"}, {divide, 3, "6", "3", "2"}, {divide, 3, "-7", "2", "-3.5d"},
+        {divide, 3, "2147483647", "-1", "-2147483647d"}, {divide, 3, "-1073741824", "-1", "1073741824"},
+        {wrap_remainder, 21, "7", "-2", "1"}, {wrap_remainder, 21, "-7", "2", "-1"},
+        {wrap_remainder, 21, "-1073741824", "-1", "0"}, {power, 27, "2", "10", "1024"},
+        {power, 27, "2", "30", "1073741824"}, {power, 27, "2", "31", "2147483648d"},
+        {power, 27, "-3", "3", "-27"}, {power, 27, "3", "3", "27"}, {power, 27, "2", "-1", "1"},
+        {power, 27, "3", "-1", "0"}, {power, 27, "3", "40", "1.2157665459056929e+19d"},
+        {power, 27, "50000", "2", "2500000000d"}, {power, 27, "-46340", "2", "2147395600"},
+        {power, 27, "-2", "31", "-2147483648d"}, {power, 27, "0", "-1", "infd"}, {power, 27, "9", "0", "1"},
+        {power, 27, "9", "1", "9"}, {vorn_xor, 6, "0", "5", "1"}, {vorn_xor, 6, "3", "5", "0"},
+        {vorn_xor, 6, "0", "0", "0"}, {and_bits, 17, "12", "10", "8"}, {or_bits, 15, "1", "2", "3"},
+        {xor_bits, 16, "6", "3", "5"}, {xor_bits, 16, "1073741824", "-1", "-1073741825d"},
+        {and_bits, 17, "-1", "-1073741824", "-1073741824"}, {greater_than, 7, "2", "1", "1"},
+        {greater_than, 7, "-1", "1", "0"}, {less_than, 8, "-1", "1", "1"}, {equals, 9, "4", "4", "1"},
+        {not_equal, 10, "4", "4", "0"}, {greater_equal, 11, "4", "4", "1"}, {less_equal, 12, "5", "4", "0"},
         // Mixed atoms.
-        {add, 0, "1", "2.5", "3.5d"},
-        {subtract, 1, "1.5", "3", "-1.5d"},
-        {multiply, 2, "2.0", "3", "6d"},
-        {divide, 3, "1.0", "4", "0.25d"},
-        {divide, 3, "1", "-0.5", "-2d"},
-        {wrap_remainder, 21, "7.5", "2", "1.5d"},
-        {wrap_remainder, 21, "-7.5", "2", "-1.5d"},
-        {power, 27, "2.0", "0.5", "1.4142135623730951d"},
-        {power, 27, "4", "0.5", "2d"},
-        {vorn_and, 4, "2", "0.5", "0"},
-        {vorn_and, 4, "2.5", "3", "1"},
-        {vorn_and, 4, "2", "nan", "1"},
-        {vorn_or, 5, "0", "0.5", "0"},
-        {vorn_or, 5, "-0.9", "3e9", "1"},
-        {vorn_xor, 6, "0.0", "0", "0"},
-        {vorn_xor, 6, "1.0", "0", "1"},
-        {equals, 9, "1.5", "1.5", "1"},
-        {equals, 9, "2", "2.0", "1"},
-        {greater_equal, 11, "1.5", "1.5", "1"},
-        {less_equal, 12, "2.5", "1.5", "0"},
-        {not_equal, 10, "1.5", "2.5", "1"},
-        {greater_than, 7, "3", "2.5", "1"},
-        {less_than, 8, "2", "2.0", "0"},
-        {equals, 9, "nan", "nan", "0"},
-        {not_equal, 10, "nan", "1", "1"},
-        {greater_equal, 11, "nan", "1", "0"},
-        {less_than, 8, "nan", "1", "0"},
-        {and_bits, 17, "-1", "2.9", "2"},
-        {or_bits, 15, "-2.9", "1", "-1"},
-        {and_bits, 17, "-1", "-1.5e9", "-1500000000d"},
-        {xor_bits, 16, "3e9", "0", "-2147483648d"},
+        {add, 0, "1", "2.5", "3.5d"}, {subtract, 1, "1.5", "3", "-1.5d"}, {multiply, 2, "2.0", "3", "6d"},
+        {divide, 3, "1.0", "4", "0.25d"}, {divide, 3, "1", "-0.5", "-2d"},
+        {wrap_remainder, 21, "7.5", "2", "1.5d"}, {wrap_remainder, 21, "-7.5", "2", "-1.5d"},
+        {power, 27, "2.0", "0.5", "1.4142135623730951d"}, {power, 27, "4", "0.5", "2d"},
+        {vorn_and, 4, "2", "0.5", "0"}, {vorn_and, 4, "2.5", "3", "1"}, {vorn_and, 4, "2", "nan", "1"},
+        {vorn_or, 5, "0", "0.5", "0"}, {vorn_or, 5, "-0.9", "3e9", "1"}, {vorn_xor, 6, "0.0", "0", "0"},
+        {vorn_xor, 6, "1.0", "0", "1"}, {equals, 9, "1.5", "1.5", "1"}, {equals, 9, "2", "2.0", "1"},
+        {greater_equal, 11, "1.5", "1.5", "1"}, {less_equal, 12, "2.5", "1.5", "0"},
+        {not_equal, 10, "1.5", "2.5", "1"}, {greater_than, 7, "3", "2.5", "1"},
+        {less_than, 8, "2", "2.0", "0"}, {equals, 9, "nan", "nan", "0"}, {not_equal, 10, "nan", "1", "1"},
+        {greater_equal, 11, "nan", "1", "0"}, {less_than, 8, "nan", "1", "0"},
+        {and_bits, 17, "-1", "2.9", "2"}, {or_bits, 15, "-2.9", "1", "-1"},
+        {and_bits, 17, "-1", "-1.5e9", "-1500000000d"}, {xor_bits, 16, "3e9", "0", "-2147483648d"},
         {xor_bits, 16, "nan", "-1", "2147483647"},
     };
     for (const auto &c : cases) {
@@ -284,52 +239,25 @@ TEST_F(Unary, AtomRulesTemporaryDoublesAndTheWalk)
         int32_t code;
         const char *x, *want;  // x as `seq` reads it
     } cases[] = {
-        {vorn_not, 13, "0", "1"},
-        {vorn_not, 13, "5", "0"},
-        {vorn_not, 13, "0.0", "1d"},
-        {vorn_not, 13, "2.5", "0d"},
-        {negate, 14, "5", "-5"},
-        {negate, 14, "-1073741824", "1073741824"},
-        {negate, 14, "1073741824", "-1073741824"},
-        {negate, 14, "1073741825", "-1073741825d"},
-        {negate, 14, "2147483647", "-2147483647d"},
-        {negate, 14, "2.5", "-2.5d"},
-        {not_bits, 18, "0", "-1"},
-        {not_bits, 18, "5", "-6"},
-        {not_bits, 18, "-1073741824", "1073741823"},
-        {not_bits, 18, "1073741824", "-1073741825d"},
-        {not_bits, 18, "5.7", "-6"},
-        {not_bits, 18, "-5.7", "4"},
-        {not_bits, 18, "3e9", "2147483647"},
-        {not_bits, 18, "1.5e9", "-1500000001d"},
-        {wrap_floor, 20, "7", "7"},
-        {wrap_floor, 20, "2.7", "2"},
-        {wrap_floor, 20, "-2.5", "-3"},
-        {wrap_floor, 20, "3.0e9", "3000000000d"},
-        {wrap_floor, 20, "-1073741824.0", "-1073741824"},
-        {wrap_floor, 20, "-1073741824.5", "-1073741825d"},
-        {wrap_floor, 20, "2147483647.0", "2147483647"},
-        {wrap_floor, 20, "nan", "nand"},
-        {wrap_sqrt, 26, "16", "4"},
-        {wrap_sqrt, 26, "2", "1"},
-        {wrap_sqrt, 26, "10", "3"},
-        {wrap_sqrt, 26, "2147483647", "46341"},
-        {wrap_sqrt, 26, "-4", "nand"},
-        {wrap_sqrt, 26, "2.0", "1.4142135623730951d"},
-        {wrap_sqrt, 26, "-4.0", "nand"},
-        {wrap_sin, 22, "0", "0d"},
-        {wrap_cos, 23, "0", "1d"},
-        {wrap_tan, 24, "0.0", "0d"},
-        {wrap_arctan, 25, "1", "0.78539816339744828d"},
-        {wrap_log, 29, "1", "0d"},
-        {wrap_log, 29, "0", "-infd"},
-        {wrap_log, 29, "-1.0", "nand"},
-        {upper, 30, "97", "65"},
-        {upper, 30, "65", "65"},
-        {lower, 31, "90", "122"},
-        {lower, 31, "49", "49"},
-        {upper, 30, "97.0", "97d"},
-        {lower, 31, "65.5", "65.5d"},
+        {vorn_not, 13, "0", "1"}, {vorn_not, 13, "5", "0"}, {vorn_not, 13, "0.0", "1d"},
+        {vorn_not, 13, "2.5", "0d"}, {negate, 14, "5", "-5"}, {negate, 14, "-1073741824", "1073741824"},
+        {negate, 14, "1073741824", "-1073741824"}, {negate, 14, "1073741825", "-1073741825d"},
+        {negate, 14, "2147483647", "-2147483647d"}, {negate, 14, "2.5", "-2.5d"}, {not_bits, 18, "0", "-1"},
+        {not_bits, 18, "5", "-6"}, {not_bits, 18, "-1073741824", "1073741823"},
+        {not_bits, 18, "1073741824", "-1073741825d"}, {not_bits, 18, "5.7", "-6"},
+        {not_bits, 18, "-5.7", "4"}, {not_bits, 18, "3e9", "2147483647"},
+        {not_bits, 18, "1.5e9", "-1500000001d"}, {wrap_floor, 20, "7", "7"}, {wrap_floor, 20, "2.7", "2"},
+        {wrap_floor, 20, "-2.5", "-3"}, {wrap_floor, 20, "3.0e9", "3000000000d"},
+        {wrap_floor, 20, "-1073741824.0", "-1073741824"}, {wrap_floor, 20, "-1073741824.5", "-1073741825d"},
+        {wrap_floor, 20, "2147483647.0", "2147483647"}, {wrap_floor, 20, "nan", "nand"},
+        {wrap_sqrt, 26, "16", "4"}, {wrap_sqrt, 26, "2", "1"}, {wrap_sqrt, 26, "10", "3"},
+        {wrap_sqrt, 26, "2147483647", "46341"}, {wrap_sqrt, 26, "-4", "nand"},
+        {wrap_sqrt, 26, "2.0", "1.4142135623730951d"}, {wrap_sqrt, 26, "-4.0", "nand"},
+        {wrap_sin, 22, "0", "0d"}, {wrap_cos, 23, "0", "1d"}, {wrap_tan, 24, "0.0", "0d"},
+        {wrap_arctan, 25, "1", "0.78539816339744828d"}, {wrap_log, 29, "1", "0d"},
+        {wrap_log, 29, "0", "-infd"}, {wrap_log, 29, "-1.0", "nand"}, {upper, 30, "97", "65"},
+        {upper, 30, "65", "65"}, {lower, 31, "90", "122"}, {lower, 31, "49", "49"},
+        {upper, 30, "97.0", "97d"}, {lower, 31, "65.5", "65.5d"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << "code " << c.code << " " << c.x);
@@ -359,8 +287,7 @@ TEST_F(Unary, AtomRulesTemporaryDoublesAndTheWalk)
     // A held double is read, never written; the floor of 2147483647.0 stays a double.
     vorn_handle x = held(make_double(2147483647.0));
     for (auto [op, want] : {std::pair<unary, const char *>{negate, "-2147483647d"},
-                            {wrap_floor, "2147483647d"},
-                            {lower, "2147483647d"}}) {
+                            {wrap_floor, "2147483647d"}, {lower, "2147483647d"}}) {
         vorn_handle r = op(x);
         EXPECT_NE(r, x);
         EXPECT_EQ(show_drop(r), want);
@@ -371,14 +298,10 @@ TEST_F(Unary, AtomRulesTemporaryDoublesAndTheWalk)
     EXPECT_EQ(leaks.made(), 0);
 
     expect_shown({
-        {upper(make_string("abc1")), "b{65,66,67,49}"},
-        {lower(make_string("AbC")), "b{97,98,99}"},
-        {negate(make_string("ab")), "{-97,-98}"},
-        {vorn_not(seq("{0,3,0.0}")), "{1,0,1d}"},
-        {upper(seq("{97,65633,{98}}")), "{65,65,{66}}"},
-        {wrap_floor(seq("{1.5,2,{-0.5}}")), "{1,2,{-1}}"},
-        {wrap_sqrt(seq("{16,25}")), "{4,5}"},
-        {not_bits(make_string("")), "{}"},
+        {upper(make_string("abc1")), "b{65,66,67,49}"}, {lower(make_string("AbC")), "b{97,98,99}"},
+        {negate(make_string("ab")), "{-97,-98}"},       {vorn_not(seq("{0,3,0.0}")), "{1,0,1d}"},
+        {upper(seq("{97,65633,{98}}")), "{65,65,{66}}"}, {wrap_floor(seq("{1.5,2,{-0.5}}")), "{1,2,{-1}}"},
+        {wrap_sqrt(seq("{16,25}")), "{4,5}"},            {not_bits(make_string("")), "{}"},
     });
     // A string under sin gives handles, each double held once by the result.
     vorn_handle r = wrap_sin(make_string("ab"));
@@ -420,19 +343,10 @@ TEST_F(Unary, RandomNumbers)
 TEST_F(ValueParsing, TextsSequencesAtomsAndOwnership)
 {
     // Generated texts are read against the model by the differential test.
-    const struct {
-        const char *text, *want;
-    } cases[] = {
-        {"42\xC8\xFF", "{0,42}"},
-        {"\t42", "{1,0}"},
-        {"4 2", "{1,0}"},
-        {"-99999999999999999999", "{1,0}"},
-        {"1.5E-2", "{0,0.014999999999999999d}"},
-        {"2147483648.0", "{0,2147483648d}"},
-        {".5.", "{1,0}"},
-        {"#FFFFFFFF", "{0,-1}"},
-        {"#80000000", "{0,-2147483648d}"},
-        {"#BFFFFFFF", "{0,-1073741825d}"},
+    const struct { const char *text, *want; } cases[] = {
+        {"42\xC8\xFF", "{0,42}"}, {"\t42", "{1,0}"}, {"4 2", "{1,0}"}, {"-99999999999999999999", "{1,0}"},
+        {"1.5E-2", "{0,0.014999999999999999d}"}, {"2147483648.0", "{0,2147483648d}"}, {".5.", "{1,0}"},
+        {"#FFFFFFFF", "{0,-1}"}, {"#80000000", "{0,-2147483648d}"}, {"#BFFFFFFF", "{0,-1073741825d}"},
         {"#100000010", "{0,16}"},
     };
     for (const auto &c : cases) {
@@ -446,11 +360,8 @@ TEST_F(ValueParsing, TextsSequencesAtomsAndOwnership)
     EXPECT_EQ(refcount(null_sequence), 1);
 
     // An atom is one character code; the answer is stored as two bytes.
-    expect_shown({{wrap_value('7'), "b{0,7}"},
-                  {wrap_value('0'), "b{0,0}"},
-                  {wrap_value(7), "b{1,0}"},
-                  {wrap_value('a'), "b{1,0}"},
-                  {wrap_value(256 + '7'), "b{1,0}"}});
+    expect_shown({{wrap_value('7'), "b{0,7}"}, {wrap_value('0'), "b{0,0}"}, {wrap_value(7), "b{1,0}"},
+                  {wrap_value('a'), "b{1,0}"}, {wrap_value(256 + '7'), "b{1,0}"}});
     vorn_handle d = make_double(55.0);
     EXPECT_EQ(show_drop(wrap_value(d)), "b{1,0}");
     EXPECT_EQ(refcount(d), 0);  // not released: still a live double
@@ -481,13 +392,9 @@ TEST_F(CompoundAssignment, RulesReuseAndDivisionByZero)
         int32_t x;
         const char *want;  // an integer result unless it leaves the class
     } cases[] = {
-        {5, add_to, 1, "6"},
-        {5, subtract_from, 10, "-5"},
-        {-4, multiply_by, 3, "-12"},
-        {-12, divide_by, -4, "3"},
-        {2147483647, add_to, 1, "2147483648d"},
-        {-805306367, subtract_from, 1, "-805306368d"},
-        {65536, multiply_by, 65536, "4294967296d"},
+        {5, add_to, 1, "6"}, {5, subtract_from, 10, "-5"}, {-4, multiply_by, 3, "-12"},
+        {-12, divide_by, -4, "3"}, {2147483647, add_to, 1, "2147483648d"},
+        {-805306367, subtract_from, 1, "-805306368d"}, {65536, multiply_by, 65536, "4294967296d"},
         {7, divide_by, 2, "3.5d"},
     };
     for (const auto &c : cases) {
@@ -542,16 +449,12 @@ TEST_F(CompoundAssignment, RulesReuseAndDivisionByZero)
     EXPECT_EQ(length(empty), 0);
     assign(&empty, 0);
 
-    expect_fatal(
-        [] {
-            vorn_handle v = 1;
-            divide_by(&v, 0);
-        },
-        "attempt to divide by 0\n");
-    expect_fatal(
-        [] {
-            vorn_handle v = held(build_sequence(2, 4u, make_double(1.0)));
-            divide_by(&v, 0);
-        },
-        "attempt to divide by 0\n");
+    expect_fatal([] {
+        vorn_handle v = 1;
+        divide_by(&v, 0);
+    }, "attempt to divide by 0\n");
+    expect_fatal([] {
+        vorn_handle v = held(build_sequence(2, 4u, make_double(1.0)));
+        divide_by(&v, 0);
+    }, "attempt to divide by 0\n");
 }

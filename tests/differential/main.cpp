@@ -35,64 +35,19 @@ namespace {
 
 constexpr int nvars = 6;
 
+// clang-format off
 enum class Op {
-    literal,
-    copy,
-    binary,
-    unary,
-    relation,
-    subscript,
-    slice,
-    concat,
-    wrap_concat,
-    insert,
-    append,
-    prepend,
-    removeindex,
-    compare,
-    equal,
-    find,
-    find_from,
-    match,
-    match_from,
-    repeat,
-    build,
-    value,
-    compound,
-    assign,
-    arith_assign,
-    slice_assign,
-    slice_arith_assign,
-    count
+    literal, copy, binary, unary, relation, subscript, slice, concat, wrap_concat, insert, append, prepend,
+    removeindex, compare, equal, find, find_from, match, match_from, repeat, build, value, compound, assign,
+    arith_assign, slice_assign, slice_arith_assign, count
 };
-const char *const op_names[] = {"literal",
-                                "copy",
-                                "binary",
-                                "unary",
-                                "BOOL_relation",
-                                "subscript",
-                                "slice",
-                                "concat",
-                                "wrap_concat",
-                                "insert",
-                                "append",
-                                "prepend",
-                                "removeindex",
-                                "compare",
-                                "equal",
-                                "find",
-                                "find_from",
-                                "match",
-                                "match_from",
-                                "repeat",
-                                "build_sequence",
-                                "wrap_value",
-                                "add_to",
-                                "subscript_assign",
-                                "subscript_arithmetic_assign",
-                                "slice_assign",
-                                "slice_arithmetic_assign"};
+const char *const op_names[] = {
+    "literal", "copy", "binary", "unary", "BOOL_relation", "subscript", "slice", "concat", "wrap_concat", "insert",
+    "append", "prepend", "removeindex", "compare", "equal", "find", "find_from", "match", "match_from", "repeat",
+    "build_sequence", "wrap_value", "add_to", "subscript_assign", "subscript_arithmetic_assign", "slice_assign",
+    "slice_arithmetic_assign"};
 const int op_weights[] = {8, 4, 14, 6, 2, 6, 6, 5, 1, 3, 3, 2, 4, 2, 2, 3, 2, 3, 2, 3, 4, 4, 5, 12, 7, 7, 5};
+// clang-format on
 
 // One argument: a variable's handle, a new temporary, a temporary view into
 // a padded temporary base, or an object the runner holds for the call.
@@ -460,22 +415,16 @@ Outcome model_step(const Step &st, Value *vars)
     };
     bool flag = false;
     try {
+        // clang-format off
         switch (st.op) {
-        case Op::literal:
-        case Op::copy:
-            result(val(0));
-            break;
+        case Op::literal: case Op::copy: result(val(0)); break;
         case Op::binary:
             result(model::binary_routine(st.code, val(0), val(1), &flag));
             if (flag)
                 o.disposition[1] = Disposition::borrowed;
             break;
-        case Op::unary:
-            result(model::unary_routine(st.code, val(0)));
-            break;
-        case Op::relation:
-            result(model::integer(model::bool_relation(st.code, val(0), val(1))));
-            break;
+        case Op::unary: result(model::unary_routine(st.code, val(0))); break;
+        case Op::relation: result(model::integer(model::bool_relation(st.code, val(0), val(1)))); break;
         case Op::subscript:
             result(model::subscript(val(0), val(1)));
             o.disposition[0] = Disposition::borrowed;
@@ -485,19 +434,10 @@ Outcome model_step(const Step &st, Value *vars)
                 o.disposition[0] = Disposition::must_hold;
             result(model::slice(val(0), val(1), val(2)));
             break;
-        case Op::concat:
-        case Op::wrap_concat:
-            result(model::concat(val(0), val(1)));
-            break;
-        case Op::insert:
-            result(model::insert(val(0), val(1), val(2)));
-            break;
-        case Op::append:
-            result(model::insert(val(0), val(1), model::integer(-1)));
-            break;
-        case Op::prepend:
-            result(model::insert(val(0), val(1), model::integer(0)));
-            break;
+        case Op::concat: case Op::wrap_concat: result(model::concat(val(0), val(1))); break;
+        case Op::insert: result(model::insert(val(0), val(1), val(2))); break;
+        case Op::append: result(model::insert(val(0), val(1), model::integer(-1))); break;
+        case Op::prepend: result(model::insert(val(0), val(1), model::integer(0))); break;
         case Op::removeindex: {
             Value r = model::removeindex(val(0), val(1), &flag);
             if (!flag)
@@ -507,15 +447,9 @@ Outcome model_step(const Step &st, Value *vars)
                 o.disposition[0] = Disposition::borrowed;
             break;
         }
-        case Op::compare:
-            result(model::integer(model::compare(val(0), val(1))));
-            break;
-        case Op::equal:
-            result(model::integer(model::equal(val(0), val(1))));
-            break;
-        case Op::find:
-        case Op::match:
-        case Op::find_from:
+        case Op::compare: result(model::integer(model::compare(val(0), val(1)))); break;
+        case Op::equal: result(model::integer(model::equal(val(0), val(1)))); break;
+        case Op::find: case Op::match: case Op::find_from:
         case Op::match_from: {
             bool from = st.op == Op::find_from || st.op == Op::match_from;
             Value k = from ? val(2) : model::integer(0);
@@ -523,9 +457,7 @@ Outcome model_step(const Step &st, Value *vars)
             result(model::integer(f(val(0), val(1), k, from)));
             break;
         }
-        case Op::repeat:
-            result(model::repeat(val(0), val(1)));
-            break;
+        case Op::repeat: result(model::repeat(val(0), val(1))); break;
         case Op::build: {
             std::vector<Value> e;
             for (size_t k = 0; k < st.args.size(); ++k)
@@ -533,14 +465,13 @@ Outcome model_step(const Step &st, Value *vars)
             result(model::build_sequence(e));
             break;
         }
-        case Op::value:
-            result(model::wrap_value(val(0)));
-            break;
+        case Op::value: result(model::wrap_value(val(0))); break;
         case Op::compound:
             if (st.args[0].kind == Arg::Kind::var && st.args[0].var == st.dst)
                 throw model::Undefined{"the variable is also the value"};
             result(model::engine(st.code, vars[st.dst], val(0)));
             break;
+        // clang-format on
         default: {
             bool slice = is_slice_assignment(st.op);
             size_t at = slice ? 1 : 0;
@@ -668,23 +599,19 @@ vorn_handle binary_call(int code, vorn_handle a, vorn_handle b)
     return f[code](a, b);
 }
 
+// clang-format off
 vorn_handle unary_call(int code, vorn_handle x)
 {
     switch (code) {
-    case model::c_not:
-        return vorn_not(x);
-    case model::c_neg:
-        return negate(x);
-    case model::c_not_bits:
-        return not_bits(x);
-    case model::c_floor:
-        return wrap_floor(x);
-    case model::c_upper:
-        return upper(x);
-    default:
-        return lower(x);
+    case model::c_not: return vorn_not(x);
+    case model::c_neg: return negate(x);
+    case model::c_not_bits: return not_bits(x);
+    case model::c_floor: return wrap_floor(x);
+    case model::c_upper: return upper(x);
+    default: return lower(x);
     }
 }
+// clang-format on
 
 vorn_handle as_handle(int32_t v) { return static_cast<vorn_handle>(v); }
 
@@ -698,42 +625,26 @@ vorn_handle call_vorn(const Step &st, const Outcome &o, Call &call)
     size_t first = is_slice_assignment(st.op) ? 2 : 1;
     int32_t n = int32_t(call.h.size() - first);
     vorn_handle *p = a.data() + first, *dst = &vars[st.dst];
+    // clang-format off
     switch (st.op) {
-    case Op::literal:
-    case Op::copy:
-        return a[0];
-    case Op::binary:
-        return binary_call(st.code, a[0], a[1]);
-    case Op::unary:
-        return unary_call(st.code, a[0]);
-    case Op::relation:
-        return as_handle(BOOL_relation(st.code, a[0], a[1]));
-    case Op::subscript:
-        return subscript(a[0], a[1]);
-    case Op::slice:
-        return slice(a[0], a[1], a[2]);
-    case Op::concat:
-        return concat(a[0], a[1]);
-    case Op::wrap_concat:
-        return wrap_concat(a[0], a[1]);
-    case Op::insert:
-        return insert(a[0], a[1], a[2]);
-    case Op::append:
-        return append(a[0], a[1]);
-    case Op::prepend:
-        return prepend(a[0], a[1]);
-    case Op::removeindex:
-        return removeindex(a[0], a[1]);
-    case Op::compare:
-        return as_handle(compare(a[0], a[1]));
-    case Op::equal:
-        return as_handle(equal(a[0], a[1]));
-    case Op::repeat:
-        return repeat(a[0], a[1]);
-    case Op::build:
-        return build_sequence(int32_t(call.h.size()), a[0], a[1], a[2], a[3], a[4]);
-    case Op::value:
-        return wrap_value(a[0]);
+    case Op::literal: case Op::copy: return a[0];
+    case Op::binary: return binary_call(st.code, a[0], a[1]);
+    case Op::unary: return unary_call(st.code, a[0]);
+    case Op::relation: return as_handle(BOOL_relation(st.code, a[0], a[1]));
+    case Op::subscript: return subscript(a[0], a[1]);
+    case Op::slice: return slice(a[0], a[1], a[2]);
+    case Op::concat: return concat(a[0], a[1]);
+    case Op::wrap_concat: return wrap_concat(a[0], a[1]);
+    case Op::insert: return insert(a[0], a[1], a[2]);
+    case Op::append: return append(a[0], a[1]);
+    case Op::prepend: return prepend(a[0], a[1]);
+    case Op::removeindex: return removeindex(a[0], a[1]);
+    case Op::compare: return as_handle(compare(a[0], a[1]));
+    case Op::equal: return as_handle(equal(a[0], a[1]));
+    case Op::repeat: return repeat(a[0], a[1]);
+    case Op::build: return build_sequence(int32_t(call.h.size()), a[0], a[1], a[2], a[3], a[4]);
+    case Op::value: return wrap_value(a[0]);
+    // clang-format on
     case Op::compound: {
         using F = void (*)(vorn_handle *, vorn_handle);
         F f = st.code == 0   ? add_to

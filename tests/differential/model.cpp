@@ -114,20 +114,16 @@ Value boolean(bool b) { return integer(b ? 1 : 0); }
 
 Value relation(int code, double x, double y)
 {
+    // clang-format off
     switch (code) {
-    case c_gt:
-        return boolean(x > y);
-    case c_lt:
-        return boolean(x < y);
-    case c_eq:
-        return boolean(x == y);
-    case c_ne:
-        return boolean(x != y);
-    case c_ge:
-        return boolean(x >= y);
-    default:
-        return boolean(x <= y);
+    case c_gt: return boolean(x > y);
+    case c_lt: return boolean(x < y);
+    case c_eq: return boolean(x == y);
+    case c_ne: return boolean(x != y);
+    case c_ge: return boolean(x >= y);
+    default: return boolean(x <= y);
     }
+    // clang-format on
 }
 
 Value bits(int code, int32_t x, int32_t y)
@@ -164,11 +160,9 @@ Value integer_power(int32_t a, int32_t b)
 
 Value two_integers(int code, int32_t a, int32_t b)
 {
+    // clang-format off
     switch (code) {
-    case c_add:
-    case c_sub:
-    case c_mul:
-        return integer_arithmetic(code, a, b);
+    case c_add: case c_sub: case c_mul: return integer_arithmetic(code, a, b);
     case c_div: {
         if (b == 0)
             throw Fatal{divide_by_zero};
@@ -179,6 +173,7 @@ Value two_integers(int code, int32_t a, int32_t b)
             throw Undefined{"an exact quotient at or below -805306368"};
         return integer(q);
     }
+    // clang-format on
     case c_and:
         return boolean(a && b);
     case c_or:
@@ -204,33 +199,23 @@ Value two_integers(int code, int32_t a, int32_t b)
 Value with_double(int code, const Value &a, const Value &b)
 {
     double x = num(a), y = num(b);
+    // clang-format off
     switch (code) {
-    case c_and:
-        return boolean(truth(a) && truth(b));
-    case c_or:
-        return boolean(truth(a) || truth(b));
-    case c_xor:
-        return boolean(truth(a) != truth(b));
-    case c_or_bits:
-    case c_xor_bits:
-    case c_and_bits:
-        return bits(code, a.is_int() ? a.i : as_i32(a.d), b.is_int() ? b.i : as_i32(b.d));
-    case c_add:
-        return dbl(x + y);
-    case c_sub:
-        return dbl(x - y);
-    case c_mul:
-        return dbl(x * y);
-    case c_div:
-    case c_rem:
+    case c_and: return boolean(truth(a) && truth(b));
+    case c_or: return boolean(truth(a) || truth(b));
+    case c_xor: return boolean(truth(a) != truth(b));
+    case c_or_bits: case c_xor_bits: case c_and_bits: return bits(code, a.is_int() ? a.i : as_i32(a.d), b.is_int() ? b.i : as_i32(b.d));
+    case c_add: return dbl(x + y);
+    case c_sub: return dbl(x - y);
+    case c_mul: return dbl(x * y);
+    case c_div: case c_rem:
         if (y == 0.0)
             throw Fatal{divide_by_zero};
         return dbl(code == c_div ? x / y : std::fmod(x, y));
-    case c_power:
-        return dbl(std::pow(x, y));
-    default:
-        return relation(code, x, y);
+    case c_power: return dbl(std::pow(x, y));
+    default: return relation(code, x, y);
     }
+    // clang-format on
 }
 
 int lower_case(int c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
@@ -240,13 +225,11 @@ Value atom_uop(int code, const Value &x)
 {
     if (x.is_dbl()) {
         double d = x.d;
+        // clang-format off
         switch (code) {
-        case c_not:
-            return dbl(d == 0.0 ? 1.0 : 0.0);
-        case c_neg:
-            return dbl(-d);
-        case c_not_bits:
-            return integer(~as_i32(d));
+        case c_not: return dbl(d == 0.0 ? 1.0 : 0.0);
+        case c_neg: return dbl(-d);
+        case c_not_bits: return integer(~as_i32(d));
         case c_floor:
             if (std::isnan(d) || d == 2147483647.0)
                 throw Undefined{"floor of NaN or of exactly 2147483647.0"};
@@ -255,21 +238,18 @@ Value atom_uop(int code, const Value &x)
         default:
             return dbl(d);  // upper, lower
         }
+        // clang-format on
     }
+    // clang-format off
     switch (code) {
-    case c_not:
-        return boolean(x.i == 0);
-    case c_neg:
-        return x.i > 1073741824 ? dbl(-double(x.i)) : integer(-int64_t(x.i));
-    case c_not_bits:
-        return integer(~x.i);
-    case c_floor:
-        return x;
-    case c_upper:
-        return integer(upper_case(int16_t(x.i)));
-    default:
-        return integer(lower_case(int16_t(x.i)));
+    case c_not: return boolean(x.i == 0);
+    case c_neg: return x.i > 1073741824 ? dbl(-double(x.i)) : integer(-int64_t(x.i));
+    case c_not_bits: return integer(~x.i);
+    case c_floor: return x;
+    case c_upper: return integer(upper_case(int16_t(x.i)));
+    default: return integer(lower_case(int16_t(x.i)));
     }
+    // clang-format on
 }
 
 }  // namespace
@@ -364,20 +344,16 @@ int32_t bool_relation(int code, const Value &a, const Value &b)
     if (a.is_int() && b.is_int())
         return two_integers(code, a.i, b.i).i;
     int32_t c = compare(a, b);
+    // clang-format off
     switch (code) {
-    case c_gt:
-        return c > 0;
-    case c_lt:
-        return c < 0;
-    case c_ge:
-        return c >= 0;
-    case c_le:
-        return c <= 0;
-    case c_eq:
-        return equal(a, b);
-    default:
-        return !equal(a, b);
+    case c_gt: return c > 0;
+    case c_lt: return c < 0;
+    case c_ge: return c >= 0;
+    case c_le: return c <= 0;
+    case c_eq: return equal(a, b);
+    default: return !equal(a, b);
     }
+    // clang-format on
 }
 
 // ---- sequences -------------------------------------------------------------------
