@@ -386,25 +386,8 @@ TEST_F(ValueParsing, TextsSequencesAtomsAndOwnership)
 
 TEST_F(CompoundAssignment, RulesReuseAndDivisionByZero)
 {
-    const struct {
-        int32_t start;
-        void (*op)(vorn_handle *, vorn_handle);
-        int32_t x;
-        const char *want;  // an integer result unless it leaves the class
-    } cases[] = {
-        {5, add_to, 1, "6"}, {5, subtract_from, 10, "-5"}, {-4, multiply_by, 3, "-12"},
-        {-12, divide_by, -4, "3"}, {2147483647, add_to, 1, "2147483648d"},
-        {-805306367, subtract_from, 1, "-805306368d"}, {65536, multiply_by, 65536, "4294967296d"},
-        {7, divide_by, 2, "3.5d"},
-    };
-    for (const auto &c : cases) {
-        vorn_handle v = static_cast<vorn_handle>(c.start);
-        c.op(&v, static_cast<vorn_handle>(c.x));
-        EXPECT_EQ(show(v), c.want);
-        EXPECT_EQ(refcount(v), vorn_is_double(v) ? 1 : 0);
-        assign(&v, 0);
-    }
-
+    // Values, storage forms and counts of the compound forms are checked against
+    // the model by the differential test; here which record the variable keeps.
     // A value the variable alone holds is reused; a shared one is not.
     vorn_handle d = held(make_double(1.0));
     vorn_handle constant = held(make_double(1.5));  // a held operand is not reused
