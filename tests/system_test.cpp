@@ -15,8 +15,8 @@ using namespace vorn_test;
 
 namespace {
 
-#ifdef __SANITIZE_ADDRESS__
-constexpr int slowdown = 30;  // unoptimized and instrumented
+#if defined(__SANITIZE_ADDRESS__) || !defined(NDEBUG)
+constexpr int slowdown = 30;  // unoptimized, instrumented (sanitizers, coverage)
 #else
 constexpr int slowdown = 1;
 #endif

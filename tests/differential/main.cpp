@@ -1,9 +1,13 @@
-// main.cpp -- the differential test's command line: runs seeded random
-// programs in batches, each batch in a child process (so a crash or an
-// unexpected fatal error is caught), and shrinks a failing program by
-// dropping steps before printing it with the seed that makes it.
+// main.cpp -- the differential test: seeded random programs over the core run
+// through vorn and through the reference model side by side.  After every step
+// the variables must hold the model's values in the model's storage forms,
+// every record's count must equal its holders, views must lie inside their
+// bases, bytesequences must keep their zero byte and every record not held
+// must be on the free list; a step that must fail is run in a child and its
+// exact report checked.  Each batch of programs runs in a child process.
 //
-//   vorn_differential [--programs N] [--seed S] [--steps L] [--program I] [--show] [--trace]
+//   vorn_differential [--programs N] [--seed S] [--steps L] [--program I]
+#include <dlfcn.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,32 +17,906 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <regex>
-#include <string>
+#include <random>
+#include <unordered_map>
+#include <unordered_set>
 
 #include <vorn.h>
 
-#include "runner.h"
+#include "model.h"
 
-using namespace diff;
+using model::Form;
+using model::Value;
 
-// Sanitizer reports end the process with a status of their own, not the
-// status 1 that a run-time error ends with.
+// Sanitizer reports end with their own status, not the 1 of a run-time error.
 extern "C" const char *__asan_default_options() { return "exitcode=66"; }
 extern "C" const char *__ubsan_default_options() { return "exitcode=67:print_stacktrace=1"; }
-// Present under LeakSanitizer: finds heap blocks nothing points to any more.
-extern "C" int __lsan_do_recoverable_leak_check() __attribute__((weak));
 
 namespace {
 
-struct Options {
-    long programs = 1000;
-    uint64_t seed = 1;
-    int steps = 40;
-    long only = -1;      // run just this program, and show it
-    bool show = false;   // print every program before running it
-    int max_failures = 5;
+constexpr int nvars = 6;
+
+// clang-format off
+enum class Op {
+    literal, copy, binary, unary, relation, subscript, slice, concat, wrap_concat, insert, append, prepend,
+    removeindex, compare, equal, find, find_from, match, match_from, repeat, build, value, compound, assign,
+    arith_assign, slice_assign, slice_arith_assign, count
 };
+const char *const op_names[] = {
+    "literal", "copy", "binary", "unary", "BOOL_relation", "subscript", "slice", "concat", "wrap_concat", "insert",
+    "append", "prepend", "removeindex", "compare", "equal", "find", "find_from", "match", "match_from", "repeat",
+    "build_sequence", "wrap_value", "add_to", "subscript_assign", "subscript_arithmetic_assign", "slice_assign",
+    "slice_arithmetic_assign"};
+const int op_weights[] = {8, 4, 14, 6, 2, 6, 6, 5, 1, 3, 3, 2, 4, 2, 2, 3, 2, 3, 2, 3, 4, 4, 5, 12, 7, 7, 5};
+// clang-format on
+
+// One argument: a variable's handle, a new temporary, a temporary view into
+// a padded temporary base, or an object the runner holds for the call.
+struct Arg {
+    enum class Kind { var, fresh, view, held } kind = Kind::var;
+    int var = 0;
+    Value value;
+    int pad = 0;
+};
+
+// Argument layouts: see call_vorn.  Assignments write variable dst in place.
+struct Step {
+    Op op = Op::literal;
+    int code = 0, dst = 0;
+    std::vector<Arg> args;
+};
+
+bool is_assignment(Op op) { return op >= Op::assign; }
+bool is_slice_assignment(Op op) { return op == Op::slice_assign || op == Op::slice_arith_assign; }
+
+std::string show(const Step &s)
+{
+    std::string r =
+        std::string(op_names[int(s.op)]) + "(" + std::to_string(s.code) + ") v" + std::to_string(s.dst);
+    for (const Arg &a : s.args) {
+        static const char *const kinds[] = {"v", "~", "view~", "@"};
+        r += ", " + std::string(kinds[int(a.kind)]) +
+             (a.kind == Arg::Kind::var ? std::to_string(a.var) : model::show(a.value));
+    }
+    return r;
+}
+
+// ---- the generator ---------------------------------------------------------------
+
+class Generator {
+  public:
+    Generator(uint64_t seed, const Value *vars) : rng_(seed), vars_(vars), map_heavy_(seed % 4 == 0) {}
+    Step step();
+
+  private:
+    std::mt19937_64 rng_;
+    const Value *vars_;
+    bool map_heavy_;  // MAPs of many keys, looked up far more often than changed
+
+    int between(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+    int pick(int n) { return between(0, n - 1); }
+    bool chance(double p) { return std::uniform_real_distribution<double>(0, 1)(rng_) < p; }
+    template <class T, size_t N> T one_of(const T (&a)[N]) { return a[pick(int(N))]; }
+
+    Value gen_int()
+    {
+        static const int32_t edges[] = {0,           1,          2,          3,          -1,
+                                        -2,          127,        128,        255,        256,
+                                        'a',         'Z',        1073741823, 1073741824, 1073741825,
+                                        -1073741824, 2147483647, -805306367, -805306368, 46341};
+        return model::integer(chance(0.3)   ? one_of(edges)
+                              : chance(0.5) ? between(0, 255)
+                                            : between(-20, 300));
+    }
+    Value gen_double()
+    {
+        static const double edges[] = {0.0,          -0.0,          0.5,   -2.5,  3.0, 3e9,      -3e9,
+                                       2147483648.0, -1073741824.0, 1e300, 255.0, NAN, INFINITY, -INFINITY};
+        return model::dbl(chance(0.4)   ? one_of(edges)
+                          : chance(0.5) ? between(-20, 300)
+                                        : between(-9999, 9999) / 64.0);
+    }
+    Value gen_atom() { return chance(0.7) ? gen_int() : gen_double(); }
+    Value gen_text()
+    {
+        static const char *const texts[] = {
+            "42",   "+42", "  42",      "42  ",  "-1073741825", "2147483648", "12.", "12.5",
+            ".5",   "1e3", "1e",        "1.2.3", "0x10",        "",           "#FF", "#o17",
+            "#O19", "#",   "#C0000000", "-0",    "1E+2\n",      "5\x80",      "abc", "AbZ"};
+        return model::text(one_of(texts));
+    }
+    Value gen_key()
+    {
+        if (map_heavy_ && chance(0.7))
+            return model::text("k" + std::to_string(pick(40)));
+        return chance(0.3) ? Value(model::seq({model::integer(pick(4))}, Form::words))
+                           : model::text(std::string(1, char('a' + pick(4))));
+    }
+    Value gen_map(int depth)
+    {
+        std::vector<Value> keys, values;
+        for (int k = map_heavy_ ? between(6, 20) : between(0, 4); k > 0; --k) {
+            Value key = gen_key();
+            if (model::cam_key_index(model::seq(keys, Form::words), key) < 0)
+                keys.insert(keys.begin() - model::cam_key_index(model::seq(keys, Form::words), key) - 1, key);
+        }
+        for (size_t k = 0; k < keys.size(); ++k)
+            values.push_back(gen_value(depth - 1));
+        return model::seq({model::seq(keys, Form::words), model::build_sequence(values)}, Form::words);
+    }
+    Value gen_seq(int depth)
+    {
+        if (depth > 0 && chance(0.15))
+            return gen_map(depth - 1);
+        if (chance(0.15))
+            return gen_text();
+        std::vector<Value> e;
+        bool bytes = chance(0.4);
+        for (int k = between(0, 5); k > 0; --k)
+            e.push_back(bytes                       ? model::integer(pick(256))
+                        : depth > 0 && chance(0.25) ? gen_seq(depth - 1)
+                                                    : gen_atom());
+        return model::seq(e, bytes && chance(0.7) ? Form::bytes : Form::words);
+    }
+    Value gen_value(int depth) { return depth >= 0 && chance(0.55) ? gen_seq(depth) : gen_atom(); }
+
+    Arg var_arg(int k) { return Arg{Arg::Kind::var, k, {}, 0}; }
+    Arg held(Value v) { return Arg{Arg::Kind::held, 0, std::move(v), 0}; }
+    Arg fresh(Value v)
+    {
+        bool view = v.is_seq() && v.size() > 0 && chance(0.2);
+        return Arg{view ? Arg::Kind::view : Arg::Kind::fresh, 0, std::move(v), view ? pick(3) : 0};
+    }
+    int pick_var(bool want_sequence)
+    {
+        for (int tries = 0; tries < 6; ++tries)
+            if (int k = pick(nvars); !want_sequence || vars_[k].is_seq())
+                return k;
+        return pick(nvars);
+    }
+    Arg operand(bool want_sequence)
+    {
+        int k = pick_var(want_sequence);
+        if (chance(0.5) && (!want_sequence || vars_[k].is_seq() || chance(0.1)))
+            return var_arg(k);
+        return fresh(want_sequence ? gen_seq(2) : gen_value(2));
+    }
+    const Value &value_of(const Arg &a) { return a.kind == Arg::Kind::var ? vars_[a.var] : a.value; }
+    // A position into n elements: mostly inside, sometimes one past either
+    // end, from the end, or an integral (or not) double.
+    Value position(int64_t n)
+    {
+        int64_t k =
+            chance(0.7) && n > 0 ? between(1, int(n)) : one_of({int64_t(0), n + 1, -n - 1, int64_t(-1)});
+        return chance(0.08) ? model::dbl(double(k) + (chance(0.2) ? 0.5 : 0)) : model::integer(k);
+    }
+    void path(Step &st, int levels);
+    void value_step(Step &st);
+    void assignment(Step &st);
+};
+
+Step Generator::step()
+{
+    int total = 0, r;
+    auto weight = [&](int k) { return map_heavy_ && Op(k) == Op::subscript ? 200 : op_weights[k]; };
+    for (int k = 0; k < int(Op::count); ++k)
+        total += weight(k);
+    Step st;
+    for (r = pick(total); r >= weight(int(st.op)); st.op = Op(int(st.op) + 1))
+        r -= weight(int(st.op));
+    st.dst = pick(nvars);
+    if (is_assignment(st.op) && !vars_[pick_var(true)].is_seq() && chance(0.9))
+        st.op = Op::literal;  // nothing to assign into
+    if (is_assignment(st.op))
+        assignment(st);
+    else
+        value_step(st);
+    return st;
+}
+
+void Generator::value_step(Step &st)
+{
+    static const int binary_codes[] = {0, 1, 2, 3, 21, 27, 4, 5, 6, 17, 15, 16, 7, 8, 11, 12, 9, 10, 0, 1, 2};
+    static const int unary_codes[] = {13, 14, 18, 20, 30, 31};
+    auto &a = st.args;
+    switch (st.op) {
+    case Op::literal:
+        a.push_back(fresh(chance(map_heavy_ ? 0.7 : 0.2) ? gen_map(map_heavy_ ? 0 : 2) : gen_value(3)));
+        break;
+    case Op::copy:
+        a.push_back(var_arg(pick_var(false)));
+        break;
+    case Op::binary:
+    case Op::relation:
+    case Op::concat:
+    case Op::wrap_concat:
+    case Op::compare:
+    case Op::equal:
+        st.code = st.op == Op::binary ? one_of(binary_codes) : between(7, 12);
+        a.push_back(operand(chance(0.5)));
+        a.push_back(operand(chance(0.4)));
+        if (st.op == Op::binary && value_of(a[0]).is_seq() && value_of(a[1]).is_seq() &&
+            value_of(a[0]).size() != value_of(a[1]).size() && chance(0.9)) {
+            std::vector<Value> e;  // mostly operands of the same length
+            for (size_t k = value_of(a[0]).size(); k > 0; --k)
+                e.push_back(chance(0.3) ? gen_seq(0) : gen_atom());
+            a[1] = fresh(model::build_sequence(e));
+        }
+        break;
+    case Op::compound:  // dst op= value
+        st.code = one_of({0, 1, 2, 3, 19});
+        a.push_back(operand(chance(0.3)));
+        break;
+    case Op::unary:
+        st.code = one_of(unary_codes);
+        a.push_back(operand(chance(0.5)));
+        break;
+    case Op::subscript:
+    case Op::removeindex:
+    case Op::slice: {
+        a.push_back(operand(true));
+        for (int k = 0; k < nvars && map_heavy_; ++k)
+            if (vars_[k].words() && vars_[k].size() == 2 && vars_[k].elems[0].is_seq() && chance(0.8))
+                a[0] = var_arg(k);
+        const Value &s = value_of(a[0]);
+        int64_t n = s.is_seq() ? int64_t(s.size()) : 2;
+        bool map = s.words() && n == 2 && s.elems[0].is_seq() && s.elems[0].size() > 0;
+        if (st.op == Op::slice) {
+            int lo = between(1, int(n) + 1);
+            a.push_back(held(chance(0.9) ? model::integer(lo) : position(n)));
+            a.push_back(held(chance(0.9) ? model::integer(chance(0.9) ? between(lo - 1, int(n)) : lo - 2)
+                                         : position(n)));
+        } else if (map && chance(0.8)) {
+            const Value &keys = s.elems[0];
+            a.push_back(held(chance(0.8) ? keys.elems[size_t(pick(int(keys.size())))] : gen_key()));
+        } else {
+            a.push_back(held(chance(0.03) ? gen_key() : position(n)));
+        }
+        break;
+    }
+    case Op::insert:
+    case Op::append:
+    case Op::prepend: {
+        a.push_back(operand(chance(0.95)));
+        a.push_back(operand(chance(0.3)));
+        const Value &s = value_of(a[0]);
+        int n = s.is_seq() ? int(s.size()) : 2;
+        if (st.op == Op::insert)
+            a.push_back(held(chance(0.85) ? model::integer(between(-n - 1, n)) : position(n)));
+        break;
+    }
+    case Op::find:
+    case Op::find_from:
+    case Op::match:
+    case Op::match_from: {
+        bool match = st.op == Op::match || st.op == Op::match_from;
+        a.push_back(operand(match && chance(0.9)));
+        a.push_back(operand(chance(0.95)));
+        const Value &s = value_of(a[1]);
+        int n = s.is_seq() ? int(s.size()) : 2;
+        if (chance(0.5) && n > 0 && s.is_seq()) {  // something that is there
+            size_t at = size_t(pick(n)), len = size_t(pick(n - int(at) + 1));
+            a[0] = fresh(
+                match ? model::build_sequence({s.elems.begin() + long(at), s.elems.begin() + long(at + len)})
+                      : s.elems[at]);
+        }
+        if (st.op == Op::find_from || st.op == Op::match_from)
+            a.push_back(held(chance(0.9) ? model::integer(between(0, n + 1)) : position(n)));
+        break;
+    }
+    case Op::repeat:
+        a.push_back(operand(false));
+        a.push_back(held(chance(0.95) ? model::integer(between(0, 5)) : model::dbl(2.0)));
+        break;
+    case Op::build:
+        for (int k = between(0, 5); k > 0; --k)
+            a.push_back(chance(0.3) ? var_arg(pick_var(false))
+                                    : fresh(chance(0.7) ? gen_int() : gen_value(1)));
+        break;
+    default:  // value
+        a.push_back(chance(0.15)  ? fresh(model::integer(pick(256)))
+                    : chance(0.2) ? operand(true)
+                                  : fresh(gen_text()));
+        if (a[0].kind == Arg::Kind::fresh && a[0].value.size() > 0 && chance(0.2))
+            a[0].value.form = Form::words;
+        break;
+    }
+}
+
+// Positions that follow the variable's value down `levels` levels.
+void Generator::path(Step &st, int levels)
+{
+    const Value *at = &vars_[st.dst];
+    for (int level = 0; level < levels; ++level) {
+        int64_t n = at && at->is_seq() ? int64_t(at->size()) : 2;
+        Value k = chance(0.9) && n > 0 ? model::integer(between(1, int(n))) : position(n);
+        if (chance(0.1) && k.is_int())
+            k = model::integer(k.i - n - 1);  // the same place counted from the end
+        if (level > 0 && !(at && at->is_seq()) && chance(0.9))
+            break;  // mostly no walking into atoms
+        st.args.push_back(held(k));
+        at = at && at->is_seq() && k.is_int() && k.i != 0 && std::abs(k.i) <= n
+                 ? &at->elems[size_t(k.i > 0 ? k.i - 1 : n + k.i)]
+                 : nullptr;
+    }
+}
+
+void Generator::assignment(Step &st)
+{
+    static const int codes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15, 16, 17, 19, 21, 27, 0, 1, 19};
+    st.dst = pick_var(true);
+    if (st.op == Op::arith_assign || st.op == Op::slice_arith_assign)
+        st.code = one_of(codes);
+    int levels = chance(0.6) ? 1 : chance(0.7) ? 2 : 3;
+    auto value_operand = [&] {
+        int k = pick_var(false);
+        return chance(0.3) && k != st.dst ? var_arg(k) : fresh(gen_value(2));
+    };
+    if (!is_slice_assignment(st.op)) {
+        st.args.push_back(st.op == Op::assign && chance(0.05) ? var_arg(st.dst) : value_operand());
+        path(st, levels);
+        return;
+    }
+    st.args.resize(2);  // hi and the value, set below
+    path(st, levels - 1);
+    const Value *at = &vars_[st.dst];
+    for (size_t k = 2; k < st.args.size() && at; ++k) {
+        const Value &sub = st.args[k].value;
+        at = at->is_seq() && sub.is_int() && sub.i >= 1 && size_t(sub.i) <= at->size()
+                 ? &at->elems[size_t(sub.i - 1)]
+                 : nullptr;
+    }
+    int n = at && at->is_seq() ? int(at->size()) : 3;
+    int lo = n > 0 ? between(1, n) : 1, hi = chance(0.1) ? lo - 1 : n > 0 ? between(lo, n) : 1;
+    st.args.push_back(held(chance(0.9) ? model::integer(lo) : position(n)));
+    st.args[0] = held(chance(0.9) ? model::integer(hi) : position(n));
+    Arg v = value_operand();
+    if (chance(0.4) && (v.kind != Arg::Kind::var || vars_[v.var].is_atom())) {
+        st.args[1] = v.kind == Arg::Kind::var ? v : fresh(gen_atom());
+        return;
+    }
+    std::vector<Value> e;
+    bool bytes = chance(0.5);
+    for (int k = std::max(0, hi - lo + 1) + (chance(0.08) ? 1 : 0); k > 0; --k)
+        e.push_back(bytes ? model::integer(pick(256)) : gen_value(1));
+    Value s = model::build_sequence(e);
+    if (s.bytes() && chance(0.4))
+        s.form = Form::words;
+    st.args[1] = fresh(s);
+}
+
+// ---- what a step means in the model ---------------------------------------------------
+
+enum class Disposition { consumed, borrowed, must_hold };  // of a temporary argument
+
+struct Outcome {
+    enum class Kind { ok, fatal, undefined } kind = Kind::ok;
+    std::string message;
+    bool stores = false, no_value = false;
+    Value result;
+    std::vector<Disposition> disposition;
+};
+
+Outcome model_step(const Step &st, Value *vars)
+{
+    Outcome o;
+    o.disposition.assign(st.args.size(), Disposition::consumed);
+    auto val = [&](size_t k) -> const Value & {
+        return st.args[k].kind == Arg::Kind::var ? vars[st.args[k].var] : st.args[k].value;
+    };
+    auto result = [&](Value v) {
+        o.stores = true;
+        o.result = std::move(v);
+    };
+    auto path = [&](size_t first) {
+        std::vector<Value> p;
+        for (size_t k = first; k < st.args.size(); ++k)
+            p.push_back(st.args[k].value);
+        return p;
+    };
+    bool flag = false;
+    try {
+        // clang-format off
+        switch (st.op) {
+        case Op::literal: case Op::copy: result(val(0)); break;
+        case Op::binary:
+            result(model::binary_routine(st.code, val(0), val(1), &flag));
+            if (flag)
+                o.disposition[1] = Disposition::borrowed;
+            break;
+        case Op::unary: result(model::unary_routine(st.code, val(0))); break;
+        case Op::relation: result(model::integer(model::bool_relation(st.code, val(0), val(1)))); break;
+        case Op::subscript:
+            result(model::subscript(val(0), val(1)));
+            o.disposition[0] = Disposition::borrowed;
+            break;
+        case Op::slice:
+            if (st.args[0].kind == Arg::Kind::view)
+                o.disposition[0] = Disposition::must_hold;
+            result(model::slice(val(0), val(1), val(2)));
+            break;
+        case Op::concat: case Op::wrap_concat: result(model::concat(val(0), val(1))); break;
+        case Op::insert: result(model::insert(val(0), val(1), val(2))); break;
+        case Op::append: result(model::insert(val(0), val(1), model::integer(-1))); break;
+        case Op::prepend: result(model::insert(val(0), val(1), model::integer(0))); break;
+        case Op::removeindex: {
+            Value r = model::removeindex(val(0), val(1), &flag);
+            if (!flag)
+                result(r);
+            o.no_value = flag;
+            if (flag)
+                o.disposition[0] = Disposition::borrowed;
+            break;
+        }
+        case Op::compare: result(model::integer(model::compare(val(0), val(1)))); break;
+        case Op::equal: result(model::integer(model::equal(val(0), val(1)))); break;
+        case Op::find: case Op::match: case Op::find_from:
+        case Op::match_from: {
+            bool from = st.op == Op::find_from || st.op == Op::match_from;
+            Value k = from ? val(2) : model::integer(0);
+            auto f = st.op == Op::find || st.op == Op::find_from ? model::find_from : model::match_from;
+            result(model::integer(f(val(0), val(1), k, from)));
+            break;
+        }
+        case Op::repeat: result(model::repeat(val(0), val(1))); break;
+        case Op::build: {
+            std::vector<Value> e;
+            for (size_t k = 0; k < st.args.size(); ++k)
+                e.push_back(val(k));
+            result(model::build_sequence(e));
+            break;
+        }
+        case Op::value: result(model::wrap_value(val(0))); break;
+        case Op::compound:
+            if (st.args[0].kind == Arg::Kind::var && st.args[0].var == st.dst)
+                throw model::Undefined{"the variable is also the value"};
+            result(model::engine(st.code, vars[st.dst], val(0)));
+            break;
+        // clang-format on
+        default: {
+            bool slice = is_slice_assignment(st.op);
+            size_t at = slice ? 1 : 0;
+            const Arg &v = st.args[at];
+            if (v.kind == Arg::Kind::var && v.var == st.dst && st.op != Op::assign)
+                throw model::Undefined{"the assigned variable is also the value"};
+            Value target = vars[st.dst];
+            if (st.op == Op::assign)
+                model::subscript_assign(target, val(0), path(1));
+            else if (st.op == Op::arith_assign)
+                model::arith_assign(st.code, target, val(0), path(1));
+            else if (int64_t c = model::slice_assign(st.op == Op::slice_assign ? -1 : st.code, target, val(0),
+                                                     val(1), path(2));
+                     c == 0 || (st.op == Op::slice_assign && val(1).is_seq() && !val(1).words()) ||
+                     (st.op == Op::slice_arith_assign && val(1).is_dbl()))
+                o.disposition[at] = Disposition::must_hold;  // its release the rules leave open
+            vars[st.dst] = std::move(target);
+        }
+        }
+    } catch (const model::Fatal &f) {
+        o.kind = Outcome::Kind::fatal;
+        o.message = f.message;
+    } catch (const model::Undefined &u) {
+        o.kind = Outcome::Kind::undefined;
+        o.message = u.why;
+    }
+    if (o.kind == Outcome::Kind::ok && o.stores)
+        vars[st.dst] = o.result;
+    return o;
+}
+
+// ---- vorn's side ----------------------------------------------------------------------
+
+vorn_handle vars[nvars];
+
+int live_records()
+{
+    int free_count = 0;
+    for (int32_t i = free_tail; i != 0; i = objects[i].count)
+        ++free_count;
+    return object_count - free_count;
+}
+
+vorn_handle sequence_record(void *data, int32_t length, vorn_handle base)
+{
+    int32_t index = new_sequence();
+    objects[index].data = data;
+    objects[index].length = length;
+    objects[index].base = base;
+    return vorn_sequence_handle(index);
+}
+
+// A temporary holding `v` as a translated program makes its literals.
+vorn_handle build(const Value &v)
+{
+    if (v.is_int())
+        return vorn_handle(v.i);
+    if (v.is_dbl())
+        return vorn_double_handle(new_double(v.d));
+    int32_t n = int32_t(v.size());
+    if (v.bytes()) {
+        auto *b = static_cast<unsigned char *>(std::malloc(size_t(n) + 1));
+        for (int32_t k = 0; k < n; ++k)
+            b[k] = static_cast<unsigned char>(v.elems[size_t(k)].i);
+        b[n] = 0;
+        return sequence_record(b, -n, 0);
+    }
+    auto *w = n ? static_cast<vorn_handle *>(std::malloc(size_t(n) * sizeof(vorn_handle))) : nullptr;
+    for (int32_t k = 0; k < n; ++k)
+        w[k] = reference(build(v.elems[size_t(k)]));
+    return sequence_record(w, n, 0);
+}
+
+// A temporary view of `a.value` inside a new base that only the view holds.
+vorn_handle build_view(const Arg &a)
+{
+    Value base = a.value;
+    base.elems.insert(base.elems.begin(), size_t(a.pad), model::integer('p'));
+    base.elems.insert(base.elems.end(), size_t(a.pad), model::integer('p'));
+    vorn_handle b = build(base);
+    int32_t n = int32_t(a.value.size()),
+            width = objects[vorn_index(b)].length < 0 ? 1 : int32_t(sizeof(vorn_handle));
+    char *data = static_cast<char *>(objects[vorn_index(b)].data) + a.pad * width;
+    return sequence_record(data, width == 1 ? -n : n, reference(b));
+}
+
+void release_temporary(vorn_handle h)
+{
+    if (vorn_is_object(h) && refcount(h) < 1)
+        destroy(h);
+}
+
+void drop(vorn_handle h)
+{
+    if (vorn_is_object(h) && --objects[vorn_index(h)].count == 0)
+        destroy(h);
+}
+
+struct Call {
+    std::vector<vorn_handle> h, release_after, drop_after;
+};
+
+vorn_handle pass(const Arg &a, Disposition d, Call &call)
+{
+    if (a.kind == Arg::Kind::var)
+        return vars[a.var];
+    if (a.kind == Arg::Kind::held && a.value.is_int())
+        return vorn_handle(a.value.i);
+    vorn_handle h = a.kind == Arg::Kind::view ? build_view(a) : build(a.value);
+    if (a.kind == Arg::Kind::held || d == Disposition::must_hold)
+        call.drop_after.push_back(reference(h));
+    else if (d == Disposition::borrowed)
+        call.release_after.push_back(h);
+    return h;
+}
+
+vorn_handle binary_call(int code, vorn_handle a, vorn_handle b)
+{
+    using F = vorn_handle (*)(vorn_handle, vorn_handle);
+    static const F f[] = {add,        subtract,     multiply,  divide,         vorn_and,  vorn_or,
+                          vorn_xor,   greater_than, less_than, equals,         not_equal, greater_equal,
+                          less_equal, nullptr,      nullptr,   or_bits,        xor_bits,  and_bits,
+                          nullptr,    nullptr,      nullptr,   wrap_remainder, nullptr,   nullptr,
+                          nullptr,    nullptr,      nullptr,   power};
+    return f[code](a, b);
+}
+
+// clang-format off
+vorn_handle unary_call(int code, vorn_handle x)
+{
+    switch (code) {
+    case model::c_not: return vorn_not(x);
+    case model::c_neg: return negate(x);
+    case model::c_not_bits: return not_bits(x);
+    case model::c_floor: return wrap_floor(x);
+    case model::c_upper: return upper(x);
+    default: return lower(x);
+    }
+}
+// clang-format on
+
+vorn_handle as_handle(int32_t v) { return static_cast<vorn_handle>(v); }
+
+// The result (UNDEF for none) of the routine called on the step's arguments.
+vorn_handle call_vorn(const Step &st, const Outcome &o, Call &call)
+{
+    for (size_t k = 0; k < st.args.size(); ++k)
+        call.h.push_back(pass(st.args[k], o.disposition[k], call));
+    std::vector<vorn_handle> a = call.h;
+    a.resize(a.size() + 8, 0);
+    size_t first = is_slice_assignment(st.op) ? 2 : 1;
+    int32_t n = int32_t(call.h.size() - first);
+    vorn_handle *p = a.data() + first, *dst = &vars[st.dst];
+    // clang-format off
+    switch (st.op) {
+    case Op::literal: case Op::copy: return a[0];
+    case Op::binary: return binary_call(st.code, a[0], a[1]);
+    case Op::unary: return unary_call(st.code, a[0]);
+    case Op::relation: return as_handle(BOOL_relation(st.code, a[0], a[1]));
+    case Op::subscript: return subscript(a[0], a[1]);
+    case Op::slice: return slice(a[0], a[1], a[2]);
+    case Op::concat: return concat(a[0], a[1]);
+    case Op::wrap_concat: return wrap_concat(a[0], a[1]);
+    case Op::insert: return insert(a[0], a[1], a[2]);
+    case Op::append: return append(a[0], a[1]);
+    case Op::prepend: return prepend(a[0], a[1]);
+    case Op::removeindex: return removeindex(a[0], a[1]);
+    case Op::compare: return as_handle(compare(a[0], a[1]));
+    case Op::equal: return as_handle(equal(a[0], a[1]));
+    case Op::repeat: return repeat(a[0], a[1]);
+    case Op::build: return build_sequence(int32_t(call.h.size()), a[0], a[1], a[2], a[3], a[4]);
+    case Op::value: return wrap_value(a[0]);
+    // clang-format on
+    case Op::compound: {
+        using F = void (*)(vorn_handle *, vorn_handle);
+        F f = st.code == 0   ? add_to
+              : st.code == 1 ? subtract_from
+              : st.code == 2 ? multiply_by
+              : st.code == 3 ? divide_by
+                             : concat_to;
+        f(dst, a[0]);
+        return UNDEF;
+    }
+    case Op::find:
+        return as_handle(find(a[0], a[1]));
+    case Op::find_from:
+        return as_handle(find_from(a[0], a[1], a[2]));
+    case Op::match:
+        return as_handle(match(a[0], a[1]));
+    case Op::match_from:
+        return as_handle(match_from(a[0], a[1], a[2]));
+    case Op::assign:
+        subscript_assign(dst, a[0], n, p[0], p[1], p[2], p[3], p[4], p[5]);
+        break;
+    case Op::arith_assign:
+        subscript_arithmetic_assign(st.code, dst, a[0], n, p[0], p[1], p[2], p[3], p[4], p[5]);
+        break;
+    case Op::slice_assign:
+        slice_assign(dst, a[0], a[1], n, p[0], p[1], p[2], p[3], p[4], p[5]);
+        break;
+    default:
+        slice_arithmetic_assign(st.code, dst, a[0], a[1], n, p[0], p[1], p[2], p[3], p[4], p[5]);
+        break;
+    }
+    return UNDEF;
+}
+
+// ---- checks ---------------------------------------------------------------------------
+
+// vorn's value of h in the model's terms, with its storage forms.
+Value decode(vorn_handle h, std::string &problem, int depth = 0)
+{
+    if (vorn_is_integer(h))
+        return model::integer(int32_t(h));
+    if (vorn_is_double(h))
+        return model::dbl(vorn_double_value(h));
+    if (!vorn_is_sequence(h) || depth > 40) {
+        problem = "a handle of no class, or nesting deeper than 40";
+        return {};
+    }
+    const vorn_record &r = objects[vorn_index(h)];
+    std::vector<Value> e;
+    for (int32_t k = 0; k < -r.length; ++k)
+        e.push_back(model::integer(static_cast<const unsigned char *>(r.data)[k]));
+    for (int32_t k = 0; k < r.length && problem.empty(); ++k)
+        e.push_back(decode(static_cast<const vorn_handle *>(r.data)[k], problem, depth + 1));
+    return model::seq(std::move(e), r.length < 0 ? Form::bytes : Form::words);
+}
+
+bool forms_agree(const Value &got, const Value &want)
+{
+    if (want.bytes() != got.bytes() && want.size() > 0 && want.form != Form::unknown)
+        return false;
+    for (size_t k = 0; k < want.size(); ++k)
+        if (!forms_agree(got.elems[k], want.elems[k]))
+            return false;
+    return true;
+}
+
+// Holders of every record reachable from the variables, checking views and
+// the zero byte after a bytesequence's own storage on the way.
+struct Audit {
+    std::unordered_map<uint32_t, int> holders;
+    std::string problem;
+
+    void visit(vorn_handle h)
+    {
+        if (!vorn_is_object(h) || !problem.empty())
+            return;
+        uint32_t i = vorn_index(h);
+        if (i >= uint32_t(object_count)) {
+            problem = "a handle past the table";
+            return;
+        }
+        if (holders[i]++ > 0 || !vorn_is_sequence(h))
+            return;
+        const vorn_record &r = objects[i];
+        if (r.base != 0) {
+            check_view(r);
+            visit(r.base);
+        } else if (r.length < 0 && static_cast<const unsigned char *>(r.data)[-r.length] != 0) {
+            problem = "a bytesequence without its terminating zero: record " + std::to_string(i);
+        }
+        for (int32_t k = 0; k < r.length && r.base == 0; ++k)
+            visit(static_cast<const vorn_handle *>(r.data)[k]);
+    }
+
+    void check_view(const vorn_record &v)
+    {
+        const vorn_record &b = objects[vorn_index(v.base)];
+        size_t width = b.length < 0 ? 1 : sizeof(vorn_handle);
+        const char *lo = static_cast<const char *>(b.data), *at = static_cast<const char *>(v.data);
+        size_t base_bytes = size_t(std::abs(b.length)) * width,
+               view_bytes = size_t(std::abs(v.length)) * width;
+        if (!vorn_is_sequence(v.base) || b.base != 0)
+            problem = "a view whose base is not a sequence, or a view of a view";
+        else if ((v.length < 0) != (b.length < 0) && v.length != 0)
+            problem = "a view whose storage kind differs from its base";
+        else if (view_bytes > 0 && (at < lo || at + view_bytes > lo + base_bytes))
+            problem = "a view outside its base's storage";
+    }
+};
+
+std::string audit(int baseline)
+{
+    Audit a;
+    for (vorn_handle h : vars)
+        a.visit(h);
+    if (!a.problem.empty())
+        return "invariant: " + a.problem;
+    std::unordered_set<uint32_t> free_set;
+    for (int32_t i = free_tail; i != 0 && free_set.size() <= size_t(object_count); i = objects[i].count)
+        free_set.insert(uint32_t(i));
+    uint32_t null_index = vorn_index(null_sequence);
+    for (const auto &[index, holders] : a.holders) {
+        int32_t count = objects[index].count;
+        if (free_set.count(index) || (index == null_index ? count < holders + 1 : count != holders))
+            return "count: record " + std::to_string(index) + " has count " + std::to_string(count) +
+                   ", held " + std::to_string(holders) + " times" +
+                   (free_set.count(index) ? ", and is on the free list" : "");
+    }
+    int expected = baseline + int(a.holders.size()) - int(a.holders.count(null_index));
+    if (live_records() != expected)
+        return "leak: " + std::to_string(live_records()) + " live records, " + std::to_string(expected) +
+               " reachable";
+    return "";
+}
+
+// A child's exit() leaves at once: the parent's state it inherited is no
+// business of a sanitizer's leak check.
+void leave_now(int status, void *)
+{
+    std::fflush(nullptr);
+    _exit(status);
+}
+
+// Runs body in a child with standard output captured; its exit status.
+std::string in_child(const std::function<int()> &body, int *status, unsigned seconds)
+{
+    std::fflush(stdout);
+    int fds[2];
+    if (pipe(fds) != 0)
+        std::abort();
+    pid_t pid = fork();
+    if (pid == 0) {
+        alarm(seconds);
+        close(fds[0]);
+        dup2(fds[1], 1);
+        close(fds[1]);
+        int code = body();
+        std::fflush(stdout);
+        // A batch ends through exit() in a coverage build (the library then
+        // exports gcov's root), so that its counts are written.
+        if (seconds > 10 && dlsym(RTLD_DEFAULT, "__gcov_master"))
+            std::exit(code);
+        _exit(code);
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+        out.append(buf, size_t(n));
+    close(fds[0]);
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    return out;
+}
+
+std::string expect_fatal(const Step &st, const Outcome &o)
+{
+    int status = 0;
+    std::string out = in_child(
+        [&] {
+            on_exit(leave_now, nullptr);
+            Call call;
+            call_vorn(st, o, call);
+            return 0;
+        },
+        &status, 10);
+    std::string want = "RUN_TIME_ERROR : " + o.message;
+    if (out == want && status == 1)
+        return "";
+    return "fatal-report: expected \"" + want + "\" and status 1, got \"" + out + "\" and status " +
+           std::to_string(status);
+}
+
+// Doubles fill the table to its capacity, then `room` of them are freed, so
+// that the table grows (and moves) at a chosen moment of the program.
+std::vector<vorn_handle> fill_table(int room)
+{
+    std::vector<vorn_handle> filler;
+    while (free_tail != 0 || object_count < object_limit)
+        filler.push_back(vorn_double_handle(new_double(0.0)));
+    for (int k = 0; k < room && !filler.empty(); ++k) {
+        destroy(filler.back());
+        filler.pop_back();
+    }
+    return filler;
+}
+
+bool verbose = false;  // --program: each step on standard error as it runs
+
+struct Progress {  // in shared memory: survives a child that dies
+    long program = -1, programs = 0, steps = 0, fatal = 0, skipped = 0;
+};
+
+// Runs one program; "" when vorn and the model agree throughout.
+std::string run_program(uint64_t seed, int length, int room, Progress &progress, std::string &trace)
+{
+    Value state[nvars];
+    for (vorn_handle &v : vars)
+        v = 0;
+    Generator gen(seed, state);
+    std::vector<vorn_handle> filler = fill_table(room);
+    int baseline = live_records();
+    for (int k = 0; k < length; ++k) {
+        Step st = gen.step();
+        trace += "  " + std::to_string(k) + ": " + show(st) + "\n";
+        if (verbose)
+            std::fprintf(stderr, "%s", trace.c_str() + trace.rfind("  " + std::to_string(k) + ": "));
+        Value next[nvars];
+        std::copy(state, state + nvars, next);
+        Outcome o = model_step(st, next);
+        if (o.kind == Outcome::Kind::undefined) {
+            ++progress.skipped;
+            continue;
+        }
+        ++progress.steps;
+        if (o.kind == Outcome::Kind::fatal) {
+            ++progress.fatal;
+            if (std::string f = expect_fatal(st, o); !f.empty())
+                return f;
+            continue;
+        }
+        Call call;
+        vorn_handle result = call_vorn(st, o, call);
+        if (o.stores && st.op != Op::compound)
+            assign(&vars[st.dst], result);
+        for (vorn_handle h : call.release_after)
+            release_temporary(h);
+        for (vorn_handle h : call.drop_after)
+            drop(h);
+        if (o.no_value && result != UNDEF)
+            return "mismatch: expected UNDEF";
+        for (int v = 0; v < nvars; ++v) {
+            std::string problem;
+            Value got = decode(vars[v], problem);
+            if (!problem.empty() || !model::same(got, next[v]) || !forms_agree(got, next[v]))
+                return "v" + std::to_string(v) + ": expected " + model::show(next[v]) + ", got " +
+                       model::show(got) + " " + problem;
+            state[v] = got;  // the model goes on from vorn's forms where the rules left them open
+        }
+        if (std::string f = audit(baseline); !f.empty())
+            return f;
+    }
+    for (vorn_handle &v : vars)
+        assign(&v, 0);
+    if (live_records() != baseline)
+        return "leak: " + std::to_string(live_records() - baseline) + " records left after the program";
+    for (vorn_handle h : filler)
+        destroy(h);
+    return "";
+}
 
 uint64_t program_seed(uint64_t seed, long index)
 {
@@ -48,227 +926,64 @@ uint64_t program_seed(uint64_t seed, long index)
     return z ^ (z >> 31);
 }
 
-// How many records the object table has to spare when a program starts.
-int room_of(uint64_t seed, long index) { return int(program_seed(seed, index) >> 40) % 48; }
-
-Progress *shared_progress()
-{
-    void *p = mmap(nullptr, sizeof(Progress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) {
-        std::perror("mmap");
-        std::exit(2);
-    }
-    return new (p) Progress();
-}
-
-// Runs `body` in a child with standard output captured; the child's exit
-// status is what `body` returns.
-std::string in_child(const std::function<int()> &body, int *status)
-{
-    std::fflush(stdout);
-    int fds[2];
-    if (pipe(fds) != 0) {
-        std::perror("pipe");
-        std::exit(2);
-    }
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        dup2(fds[1], 1);
-        close(fds[1]);
-        int code = body();
-        std::fflush(stdout);
-        _exit(code);
-    }
-    close(fds[1]);
-    std::string out;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(fds[0], buf, sizeof buf)) > 0)
-        out.append(buf, size_t(n));
-    close(fds[0]);
-    int raw = 0;
-    waitpid(pid, &raw, 0);
-    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    return out;
-}
-
-constexpr int program_failed = 3;
-// A program that runs longer than this is stopped (SIGALRM) and reported.
-constexpr unsigned program_seconds = 20;
-
-int run_and_report(const Program &program, Progress &progress, int room)
-{
-    std::string failure = run_program(program, progress, room);
-    if (failure.empty() && __lsan_do_recoverable_leak_check && __lsan_do_recoverable_leak_check())
-        failure = "heap-leak: storage no record points to (LeakSanitizer's report above)";
-    if (failure.empty())
-        return 0;
-    std::printf("%s", failure.c_str());
-    return program_failed;
-}
-
-// The failure a child's end tells of, "" for none.
-std::string failure_of(int status, const std::string &out, const Program &program, long step)
-{
-    if (status == 0)
-        return "";
-    if (status == program_failed)
-        return out;
-    std::string at = step >= 0 && size_t(step) < program.size()
-                         ? " at step " + std::to_string(step) + " " + op_name(program[size_t(step)].op) : "";
-    if (status == 1)
-        return "unexpected-fatal: \"" + out + "\"" + at;
-    if (status == 128 + SIGALRM)
-        return "hang: no end after " + std::to_string(program_seconds) + " s" + at;
-    return "crash: status " + std::to_string(status) + " \"" + out + "\"" + at;
-}
-
-// The kind of failure and the routine it happened in: a shrunk program must
-// keep failing the same way.
-std::string signature(const std::string &failure)
-{
-    std::smatch m;
-    std::string kind = failure.substr(0, failure.find_first_of(": "));
-    static const std::regex step_re(" at step [0-9]+ (\\S+)$");
-    if (std::regex_search(failure, m, step_re))
-        return kind + " " + m[1].str();
-    return kind;
-}
-
-std::string run_one(const Program &program, int room, Progress *scratch)
-{
-    *scratch = Progress();
-    int status = 0;
-    std::string out = in_child([&] {
-        alarm(program_seconds);
-        return run_and_report(program, *scratch, room);
-    }, &status);
-    return failure_of(status, out, program, scratch->step);
-}
-
-// Drops steps while the program keeps failing the same way.
-Program shrink(Program program, int room, const std::string &failure, long failing_step, Progress *scratch)
-{
-    std::string want = signature(failure);
-    auto still_fails = [&](const Program &candidate) {
-        std::string f = run_one(candidate, room, scratch);
-        return !f.empty() && signature(f) == want;
-    };
-    if (failing_step >= 0 && size_t(failing_step) + 1 < program.size()) {
-        Program cut(program.begin(), program.begin() + failing_step + 1);
-        if (still_fails(cut))
-            program = cut;
-    }
-    for (size_t chunk = program.size() / 2; chunk >= 1; chunk /= 2) {
-        for (size_t start = 0; start < program.size();) {
-            Program candidate = program;
-            size_t end = std::min(program.size(), start + chunk);
-            candidate.erase(candidate.begin() + long(start), candidate.begin() + long(end));
-            if (!candidate.empty() && still_fails(candidate))
-                program = candidate;
-            else
-                start += chunk;
-        }
-    }
-    return program;
-}
-
-void print_program(const Program &program, FILE *to)
-{
-    std::fprintf(to, "  (all variables start as the integer 0; ~x is a temporary, @x an object held\n"
-                     "   for the call, view(...) a temporary slice of a temporary padded base)\n");
-    for (size_t k = 0; k < program.size(); ++k)
-        std::fprintf(to, "  %2zu: %s\n", k, show(program[k]).c_str());
-    std::fflush(to);
-}
-
-void report(const Options &opt, long index, const std::string &failure, const Program &program, int room,
-            long step, Progress *scratch)
-{
-    std::printf("FAILED seed %llu program %ld: %s\n", (unsigned long long)opt.seed, index, failure.c_str());
-    std::printf("  reproduce: vorn_differential --seed %llu --program %ld\n", (unsigned long long)opt.seed, index);
-    Program small = shrink(program, room, failure, step, scratch);
-    std::string again = run_one(small, room, scratch);
-    std::printf("  minimal program, %zu of %zu steps, the object table with %d records to spare (%s):\n",
-                small.size(), program.size(), room, again.c_str());
-    print_program(small, stdout);
-}
-
-bool parse(int argc, char **argv, Options &opt)
-{
-    for (int k = 1; k < argc; ++k) {
-        std::string a = argv[k];
-        bool has_value = k + 1 < argc;
-        if (a == "--programs" && has_value)
-            opt.programs = std::atol(argv[++k]);
-        else if (a == "--seed" && has_value)
-            opt.seed = std::strtoull(argv[++k], nullptr, 10);
-        else if (a == "--steps" && has_value)
-            opt.steps = std::atoi(argv[++k]);
-        else if (a == "--program" && has_value)
-            opt.only = std::atol(argv[++k]);
-        else if (a == "--show")
-            opt.show = true;
-        else if (a == "--trace")
-            trace_steps = true;
-        else
-            return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char **argv)
 {
-    Options opt;
-    if (!parse(argc, argv, opt)) {
-        std::fprintf(stderr, "usage: vorn_differential [--programs N] [--seed S] [--steps L] [--program I] [--show] [--trace]\n");
+    long programs = 1000, only = -1, seed = 1, steps = 40;
+    for (int k = 1; k + 1 < argc; k += 2) {
+        std::string a = argv[k];
+        (a == "--programs" ? programs
+         : a == "--seed"   ? seed
+         : a == "--steps"  ? steps
+                           : only) = std::atol(argv[k + 1]);
+    }
+    if (argc % 2 == 0) {
+        std::fprintf(stderr,
+                     "usage: vorn_differential [--programs N] [--seed S] [--steps L] [--program I]\n");
         return 2;
     }
+    verbose = only >= 0;
     init_command_line(argc, argv);
-    Progress *progress = shared_progress();
-    Progress *scratch = shared_progress();
-    long first = opt.only >= 0 ? opt.only : 0;
-    long last = opt.only >= 0 ? opt.only + 1 : opt.programs;
+    void *shared = mmap(nullptr, sizeof(Progress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    Progress *progress = new (shared) Progress();
+    long first = only >= 0 ? only : 0, last = only >= 0 ? only + 1 : programs;
     int failures = 0;
-    constexpr long batch = 100;
-    while (first < last && failures < opt.max_failures) {
-        long end = std::min(last, first + batch);
+    while (first < last && failures < 5) {
         int status = 0;
-        std::string out = in_child([&] {
-            for (long i = first; i < end; ++i) {
-                progress->program = i;
-                progress->step = -1;
-                alarm(program_seconds);
-                Program program = generate(program_seed(opt.seed, i), opt.steps);
-                if (opt.show || opt.only >= 0) {
-                    std::fprintf(stderr, "program %ld:\n", i);
-                    print_program(program, stderr);
+        std::string out = in_child(
+            [&] {
+                for (long i = first; i < std::min(last, first + 100); ++i, ++progress->programs) {
+                    progress->program = i;
+                    alarm(20);
+                    std::string trace;
+                    uint64_t s = program_seed(seed, i);
+                    std::string f = run_program(s, int(steps), int(s >> 40) % 48, *progress, trace);
+                    if (!f.empty() || only >= 0)
+                        std::printf("%s%s\n%s", f.empty() ? "" : "FAILED: ", f.c_str(), trace.c_str());
+                    if (!f.empty())
+                        return 3;
                 }
-                if (int code = run_and_report(program, *progress, room_of(opt.seed, i)))
-                    return code;
-                ++progress->programs;
-            }
-            return 0;
-        }, &status);
+                return 0;
+            },
+            &status, 600);
+        std::fputs(out.c_str(), stdout);
         if (status == 0) {
-            std::fputs(out.c_str(), stdout);
-            first = end;
+            first = std::min(last, first + 100);
             continue;
         }
-        long index = progress->program;
-        Program program = generate(program_seed(opt.seed, index), opt.steps);
-        std::string failure = failure_of(status, out, program, progress->step);
-        report(opt, index, failure, program, room_of(opt.seed, index), progress->step, scratch);
+        std::printf("FAILED seed %llu program %ld (status %d); reproduce: vorn_differential --seed %llu "
+                    "--program %ld\n",
+                    (unsigned long long)seed, progress->program, status, (unsigned long long)seed,
+                    progress->program);
         ++failures;
+        first = progress->program + 1;
         ++progress->programs;
-        first = index + 1;
     }
-    std::printf("vorn_differential: seed %llu, %ld programs, %ld steps run (%ld of them fatal reports checked "
-                "in a child), %ld steps skipped where the rules leave the outcome open; %d failed\n",
-                (unsigned long long)opt.seed, progress->programs, progress->steps, progress->fatal,
-                progress->skipped, failures);
+    std::printf(
+        "vorn_differential: seed %llu, %ld programs, %ld steps run (%ld fatal reports checked in a child), "
+        "%ld skipped where the rules leave the outcome open; %d failed\n",
+        (unsigned long long)seed, progress->programs, progress->steps, progress->fatal, progress->skipped,
+        failures);
     return failures ? 1 : 0;
 }

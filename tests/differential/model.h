@@ -1,6 +1,6 @@
 // model.h -- an independent reference model of the language's values and core
-// operations, for differential testing: plain values (integer, double, nested
-// vector), no records, no sharing, no reference counts.
+// operations for the differential test (and the fuzz targets): plain values,
+// no records, no sharing, no reference counts; the exact fatal reports.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +9,7 @@
 
 namespace model {
 
-// How a sequence is stored, where the rules fix it.  An empty sequence has
-// no form that can be observed (its length word is 0 either way).
+// How a non-empty sequence is stored; `unknown` where the rules leave it open.
 enum class Form { words, bytes, unknown };
 
 struct Value {
@@ -26,53 +25,59 @@ struct Value {
     bool is_atom() const { return kind != Kind::seq; }
     bool is_byte() const { return is_int() && i >= 0 && i <= 255; }
     size_t size() const { return elems.size(); }
-    // Stored as bytes / as handles, for a non-empty sequence of known form.
     bool bytes() const { return is_seq() && !elems.empty() && form == Form::bytes; }
     bool words() const { return is_seq() && !elems.empty() && form == Form::words; }
-    bool unknown_form() const { return is_seq() && !elems.empty() && form == Form::unknown; }
 };
 
-// The run-time error the library must report (the text after "RUN_TIME_ERROR : ").
-struct Fatal {
+struct Fatal {  // the report the library must give (after "RUN_TIME_ERROR : ")
     std::string message;
 };
-// An outcome the rules leave open: the step is not run.
-struct Undefined {
+struct Undefined {  // an outcome the rules leave open: the step is not run
     std::string why;
 };
 
-Value integer(int64_t v);  // Undefined when v is outside the integer class
+Value integer(int64_t v);  // Undefined outside the integer class
 Value dbl(double d);
 Value seq(std::vector<Value> elems, Form form);
-Value text(const std::string &s);  // a bytesequence (words when empty)
-bool in_integer_class(int64_t v);
-
-// Exact structural identity: same kinds, same numbers (doubles bit for bit,
-// any NaN equal to any NaN), same elements; forms are not compared.
+Value text(const std::string &s);
+// Same kinds and numbers (doubles bit for bit, NaN equal to NaN); forms not compared.
 bool same(const Value &a, const Value &b);
 std::string show(const Value &v);
 
 // Operator codes of the element-wise engine.
 enum Code {
-    c_add = 0, c_sub = 1, c_mul = 2, c_div = 3, c_and = 4, c_or = 5, c_xor = 6,
-    c_gt = 7, c_lt = 8, c_eq = 9, c_ne = 10, c_ge = 11, c_le = 12,
-    c_not = 13, c_neg = 14, c_or_bits = 15, c_xor_bits = 16, c_and_bits = 17,
-    c_not_bits = 18, c_concat = 19, c_floor = 20, c_rem = 21, c_sin = 22,
-    c_cos = 23, c_tan = 24, c_arctan = 25, c_sqrt = 26, c_power = 27,
-    c_rand = 28, c_log = 29, c_upper = 30, c_lower = 31
+    c_add = 0,
+    c_sub = 1,
+    c_mul = 2,
+    c_div = 3,
+    c_and = 4,
+    c_or = 5,
+    c_xor = 6,
+    c_gt = 7,
+    c_lt = 8,
+    c_eq = 9,
+    c_ne = 10,
+    c_ge = 11,
+    c_le = 12,
+    c_not = 13,
+    c_neg = 14,
+    c_or_bits = 15,
+    c_xor_bits = 16,
+    c_and_bits = 17,
+    c_not_bits = 18,
+    c_concat = 19,
+    c_floor = 20,
+    c_rem = 21,
+    c_power = 27,
+    c_upper = 30,
+    c_lower = 31
 };
-const char *code_name(int code);
 
-// The element-wise engine (what `autosequence` computes) and the exported
-// binary routines with their own two-integer and first-operand rules.
-// `second_untouched` is set when the routine leaves its second operand alone.
 Value engine(int code, const Value &a, const Value &b);
+// `second_untouched`: the routine leaves its second operand alone.
 Value binary_routine(int code, const Value &a, const Value &b, bool *second_untouched);
-// The unary routines (`not`, `negate`, ..., `wrap_rand`).
 Value unary_routine(int code, const Value &x);
-// Whole-object relation 7..12.
 int32_t bool_relation(int code, const Value &a, const Value &b);
-
 int32_t compare(const Value &a, const Value &b);
 bool equal(const Value &a, const Value &b);
 int32_t cam_key_index(const Value &list, const Value &key);
@@ -83,23 +88,16 @@ Value subscript(const Value &s, const Value &i);
 Value slice(const Value &s, const Value &lo, const Value &hi);
 Value concat(const Value &a, const Value &b);
 Value insert(const Value &s, const Value &x, const Value &k);
-// `absent` is set (and an empty value returned) when a key is not in the MAP.
-Value removeindex(const Value &s, const Value &k, bool *absent);
+Value removeindex(const Value &s, const Value &k, bool *absent);  // absent: a MAP key not there
 int32_t find_from(const Value &x, const Value &s, const Value &k, bool converted);
 int32_t match_from(const Value &x, const Value &s, const Value &k, bool converted);
 Value wrap_value(const Value &x);
-// The text `wrap_sprintf` returns; `warnings` receives what it prints.
-Value sprintf(const Value &format, const Value &args, std::string *warnings);
+std::string text_of(const Value &x);
 
-// The assignment forms, changing `var` in place.  The slice forms return
-// the number of elements replaced.
+// The assignment forms along a path of positions, changing `var` in place;
+// the slice forms return how many elements they replaced.
 void subscript_assign(Value &var, const Value &v, const std::vector<Value> &path);
 void arith_assign(int code, Value &var, const Value &v, const std::vector<Value> &path);
-int64_t slice_assign(Value &var, const Value &hi, const Value &v, const std::vector<Value> &path);
-int64_t slice_arith_assign(int code, Value &var, const Value &hi, const Value &v,
-                           const std::vector<Value> &path);
-
-// The text of an object as the library's string conversion makes it.
-std::string text_of(const Value &x);
+int64_t slice_assign(int code, Value &var, const Value &hi, const Value &v, const std::vector<Value> &path);
 
 }  // namespace model
