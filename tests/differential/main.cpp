@@ -24,6 +24,7 @@
 #include <vorn.h>
 
 #include "model.h"
+#include "records.h"
 
 using model::Form;
 using model::Value;
@@ -508,23 +509,6 @@ Outcome model_step(const Step &st, Value *vars)
 
 vorn_handle vars[nvars];
 
-int live_records()
-{
-    int free_count = 0;
-    for (int32_t i = free_tail; i != 0; i = objects[i].count)
-        ++free_count;
-    return object_count - free_count;
-}
-
-vorn_handle sequence_record(void *data, int32_t length, vorn_handle base)
-{
-    int32_t index = new_sequence();
-    objects[index].data = data;
-    objects[index].length = length;
-    objects[index].base = base;
-    return vorn_sequence_handle(index);
-}
-
 // A temporary holding `v` as a translated program makes its literals.
 vorn_handle build(const Value &v)
 {
@@ -681,36 +665,6 @@ vorn_handle call_vorn(const Step &st, const Outcome &o, Call &call)
 }
 
 // ---- checks ---------------------------------------------------------------------------
-
-// vorn's value of h in the model's terms, with its storage forms.
-Value decode(vorn_handle h, std::string &problem, int depth = 0)
-{
-    if (vorn_is_integer(h))
-        return model::integer(int32_t(h));
-    if (vorn_is_double(h))
-        return model::dbl(vorn_double_value(h));
-    if (!vorn_is_sequence(h) || depth > 40) {
-        problem = "a handle of no class, or nesting deeper than 40";
-        return {};
-    }
-    const vorn_record &r = objects[vorn_index(h)];
-    std::vector<Value> e;
-    for (int32_t k = 0; k < -r.length; ++k)
-        e.push_back(model::integer(static_cast<const unsigned char *>(r.data)[k]));
-    for (int32_t k = 0; k < r.length && problem.empty(); ++k)
-        e.push_back(decode(static_cast<const vorn_handle *>(r.data)[k], problem, depth + 1));
-    return model::seq(std::move(e), r.length < 0 ? Form::bytes : Form::words);
-}
-
-bool forms_agree(const Value &got, const Value &want)
-{
-    if (want.bytes() != got.bytes() && want.size() > 0 && want.form != Form::unknown)
-        return false;
-    for (size_t k = 0; k < want.size(); ++k)
-        if (!forms_agree(got.elems[k], want.elems[k]))
-            return false;
-    return true;
-}
 
 // Holders of every record reachable from the variables, checking views and
 // the zero byte after a bytesequence's own storage on the way.
