@@ -8,35 +8,7 @@
 
 namespace {
 
-vorn_handle bytes_of(const uint8_t *text, size_t n)
-{
-    auto *b = static_cast<unsigned char *>(std::malloc(n + 1));
-    std::memcpy(b, text, n);
-    b[n] = 0;
-    return sequence_record(b, -int32_t(n), 0);
-}
-
-// Handles: every fourth character becomes a double of the same whole value.
-vorn_handle words_of(const uint8_t *text, size_t n)
-{
-    auto *w = static_cast<vorn_handle *>(std::malloc(n ? n * sizeof(vorn_handle) : 1));
-    for (size_t k = 0; k < n; ++k)
-        w[k] = k % 4 == 3 ? reference(vorn_double_handle(new_double(text[k]))) : text[k];
-    return sequence_record(w, int32_t(n), 0);
-}
-
-// A temporary view of the text inside a base with a byte either side.
-vorn_handle view_of(const uint8_t *text, size_t n)
-{
-    auto *b = static_cast<unsigned char *>(std::malloc(n + 3));
-    b[0] = '7';
-    std::memcpy(b + 1, text, n);
-    b[n + 1] = '7';
-    b[n + 2] = 0;
-    vorn_handle base = sequence_record(b, -int32_t(n + 2), 0);
-    return sequence_record(b + 1, -int32_t(n), reference(base));
-}
-
+// The text, stored as bytes, or as handles with every fourth character a double of the same whole value.
 model::Value model_text(const uint8_t *text, size_t n, bool as_words)
 {
     std::vector<model::Value> e;
@@ -54,26 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint8_t *text = data + 1;
     size_t n = size - 1;
     int before = live_records();
-    vorn_handle arg;
-    model::Value value;
-    switch (data[0] % 4) {
-    case 0:
-        arg = bytes_of(text, n);
-        value = model_text(text, n, false);
-        break;
-    case 1:
-        arg = words_of(text, n);
-        value = model_text(text, n, true);
-        break;
-    case 2:
-        arg = view_of(text, n);
-        value = model_text(text, n, false);
-        break;
-    default:
-        arg = n ? text[0] : '0';
-        value = model::integer(arg);
-        break;
-    }
+    // Bytes, handles, a view with a digit either side, or one character code.
+    model::Value value =
+        data[0] % 4 == 3 ? model::integer(n ? text[0] : '0') : model_text(text, n, data[0] % 4 == 1);
+    vorn_handle arg = data[0] % 4 == 2 ? build_view(value, 1, '7') : build(value);
     vorn_handle pair = wrap_value(arg);
     try {
         check(holds(pair, model::wrap_value(value)), "the pair the model gives");

@@ -29,6 +29,41 @@ inline vorn_handle sequence_record(void *data, int32_t length, vorn_handle base)
     return vorn_sequence_handle(index);
 }
 
+// A temporary holding `v` as a translated program makes its literals.
+inline vorn_handle build(const model::Value &v)
+{
+    if (v.is_int())
+        return vorn_handle(v.i);
+    if (v.is_dbl())
+        return vorn_double_handle(new_double(v.d));
+    int32_t n = int32_t(v.size());
+    if (v.bytes()) {
+        auto *b = static_cast<unsigned char *>(std::malloc(size_t(n) + 1));
+        for (int32_t k = 0; k < n; ++k)
+            b[k] = static_cast<unsigned char>(v.elems[size_t(k)].i);
+        b[n] = 0;
+        return sequence_record(b, -n, 0);
+    }
+    auto *w = n ? static_cast<vorn_handle *>(std::malloc(size_t(n) * sizeof(vorn_handle))) : nullptr;
+    for (int32_t k = 0; k < n; ++k)
+        w[k] = reference(build(v.elems[size_t(k)]));
+    return sequence_record(w, n, 0);
+}
+
+// A temporary view of `v` inside a new base that only the view holds, `pad`
+// elements `fill` either side.
+inline vorn_handle build_view(const model::Value &v, int pad, int fill = 'p')
+{
+    model::Value base = v;
+    base.elems.insert(base.elems.begin(), size_t(pad), model::integer(fill));
+    base.elems.insert(base.elems.end(), size_t(pad), model::integer(fill));
+    vorn_handle b = build(base);
+    int32_t n = int32_t(v.size()),
+            width = objects[vorn_index(b)].length < 0 ? 1 : int32_t(sizeof(vorn_handle));
+    char *data = static_cast<char *>(objects[vorn_index(b)].data) + pad * width;
+    return sequence_record(data, width == 1 ? -n : n, reference(b));
+}
+
 // vorn's value of h in the model's terms, with its storage forms.
 inline model::Value decode(vorn_handle h, std::string &problem, int depth = 0)
 {
