@@ -6,52 +6,9 @@
 // that owns its bytes must come back as its own storage.
 //
 // Input: a stream of objects, each a kind byte and then its description.
-#include <vorn.h>
-
-#include <cstddef>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-#include <vector>
-
-// The reference model is compiled into the target (one translation unit).
-#include "../tests/differential/model.cpp"
+#include "harness.h"
 
 namespace {
-
-int live_records()
-{
-    int free_count = 0;
-    for (int32_t i = free_tail; i != 0; i = objects[i].count)
-        ++free_count;
-    return object_count - free_count;
-}
-
-struct reader {
-    const uint8_t *p;
-    size_t n;
-    bool done() const { return n == 0; }
-    uint8_t byte() { return n ? (--n, *p++) : 0; }
-    uint32_t word()
-    {
-        uint32_t v = 0;
-        for (int k = 0; k < 4; ++k)
-            v = v << 8 | byte();
-        return v;
-    }
-};
-
-vorn_handle sequence_record(void *data, int32_t length, vorn_handle base)
-{
-    int32_t index = new_sequence();
-    objects[index].data = data;
-    objects[index].length = length;
-    objects[index].base = base;
-    return vorn_sequence_handle(index);
-}
-
-// Any 32-bit value made a member of the integer class.
-int32_t integer_of(uint32_t v) { return int32_t((v & 0xC0000000u) == 0x80000000u ? v & 0x7FFFFFFFu : v); }
 
 // A double from the input, kept within the range a character is cut from.
 double double_of(reader &in) { return double(integer_of(in.word())) + (in.byte() % 4) * 0.25; }
@@ -62,60 +19,41 @@ struct object {
     bool owns_bytes;  // its text is its own storage
 };
 
+// One element of a sequence of handles: an integer of any size, a double or a byte.
+model::Value element(reader &in)
+{
+    uint8_t how = in.byte();
+    return how % 3 == 0   ? model::integer(integer_of(in.word()))
+           : how % 3 == 1 ? model::dbl(double_of(in))
+                          : model::integer(in.byte());
+}
+
+model::Value make_value(reader &in, uint8_t kind, size_t n)
+{
+    std::vector<model::Value> e;
+    switch (kind % 6) {
+    case 0:
+        return model::integer(integer_of(in.word()));
+    case 1:
+        return model::dbl(kind & 0x80 ? double_of(in) : double(integer_of(in.word())) / 7.0);
+    case 2:
+    case 3:  // bytes, owning their storage or a view into a longer string
+        for (size_t k = 0; k < n; ++k)
+            e.push_back(model::integer(in.byte()));
+        return model::seq(e, model::Form::bytes);
+    default:  // handles: integers of any size, doubles, bytes
+        for (size_t k = 0; k < n; ++k)
+            e.push_back(element(in));
+        return model::seq(e, model::Form::words);
+    }
+}
+
 object make_object(reader &in)
 {
     uint8_t kind = in.byte();
-    size_t n = in.byte() % 24;
-    switch (kind % 6) {
-    case 0: {
-        int32_t v = integer_of(in.word());
-        return {vorn_handle(v), model::integer(v), false};
-    }
-    case 1: {
-        double d = kind & 0x80 ? double_of(in) : double(integer_of(in.word())) / 7.0;
-        return {vorn_double_handle(new_double(d)), model::dbl(d), false};
-    }
-    case 2: case 3: {  // bytes, owning their storage or a view into a longer string
-        bool view = kind % 6 == 3;
-        auto *b = static_cast<unsigned char *>(std::malloc(n + 3));
-        std::vector<model::Value> e;
-        for (size_t k = 0; k < n; ++k) {
-            b[k + 1] = in.byte();
-            e.push_back(model::integer(b[k + 1]));
-        }
-        b[0] = 'x';
-        b[n + 1] = 'y';
-        b[n + 2] = 0;
-        model::Value v = model::seq(e, model::Form::bytes);
-        if (!view) {
-            std::memmove(b, b + 1, n);
-            b[n] = 0;
-            return {sequence_record(b, -int32_t(n), 0), v, n > 0};
-        }
-        vorn_handle base = sequence_record(b, -int32_t(n + 2), 0);
-        return {sequence_record(b + 1, -int32_t(n), reference(base)), v, false};
-    }
-    default: {  // handles: integers of any size, doubles, bytes
-        auto *w = static_cast<vorn_handle *>(std::malloc(n ? n * sizeof(vorn_handle) : 1));
-        std::vector<model::Value> e;
-        for (size_t k = 0; k < n; ++k) {
-            uint8_t how = in.byte();
-            if (how % 3 == 0) {
-                int32_t v = integer_of(in.word());
-                w[k] = vorn_handle(v);
-                e.push_back(model::integer(v));
-            } else if (how % 3 == 1) {
-                double d = double_of(in);
-                w[k] = reference(vorn_double_handle(new_double(d)));
-                e.push_back(model::dbl(d));
-            } else {
-                w[k] = in.byte();
-                e.push_back(model::integer(w[k]));
-            }
-        }
-        return {sequence_record(w, int32_t(n), 0), model::seq(e, model::Form::words), false};
-    }
-    }
+    model::Value v = make_value(in, kind, in.byte() % 24);
+    bool view = kind % 6 == 3;
+    return {view ? build_view(v, 1, 'x') : build(v), v, !view && v.bytes()};
 }
 
 void release(vorn_handle h)
@@ -125,12 +63,6 @@ void release(vorn_handle h)
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
-    init_command_line(*argc, *argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -145,14 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (size_t k = 0; k < objs.size(); ++k) {
         std::string want = model::text_of(objs[k].value);
         // The platform sees the text up to its first zero byte.
-        if (std::strcmp(texts[k], std::string(want.c_str()).c_str()) != 0)
-            __builtin_trap();
-        if (objs[k].owns_bytes && texts[k] != objects[vorn_index(objs[k].h)].data)
-            __builtin_trap();
+        check(std::strcmp(texts[k], std::string(want.c_str()).c_str()) == 0, "the model's text");
+        check(!objs[k].owns_bytes || texts[k] == objects[vorn_index(objs[k].h)].data, "its own storage");
     }
     for (const object &o : objs)
         release(o.h);
-    if (live_records() != before)
-        __builtin_trap();
+    check(live_records() == before, "no record left behind");
     return 0;
 }

@@ -6,30 +6,11 @@
 //
 // Input: one byte choosing the open mode, one byte choosing the sequence of
 // reads, then the file's contents.
-#include <vorn.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <string>
+#include "harness.h"
 
 namespace {
-
-int live_records()
-{
-    int free_count = 0;
-    for (int32_t i = free_tail; i != 0; i = objects[i].count)
-        ++free_count;
-    return object_count - free_count;
-}
-
-void check(bool ok, const char *what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "reading check failed: %s\n", what);
-        std::abort();
-    }
-}
 
 // Checks a read result: -1, or a temporary sequence of at most `limit`
 // elements; then lets it go.
@@ -40,19 +21,13 @@ bool take_result(vorn_handle r, int32_t limit)
     check(vorn_is_sequence(r), "a read gives a sequence or -1");
     check(refcount(r) == 0, "a read result is a temporary");
     int32_t n = length(r);
-    check(n >= 0 && n <= limit, "a read result has a sensible length");  // a zero byte may cut a line to nothing
+    check(n >= 0 && n <= limit,
+          "a read result has a sensible length");  // a zero byte may cut a line to nothing
     destroy(r);
     return true;
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
-    init_command_line(*argc, *argv);
-    init_files();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

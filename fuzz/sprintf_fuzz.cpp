@@ -6,47 +6,12 @@
 // Input: byte 0 picks the argument's kind (and whether the format is stored
 // as bytes or as handles); the format text follows up to the first zero byte;
 // the bytes after it describe the argument.
-#include <vorn.h>
-
-#include <cstddef>
-#include <cstdio>
-#include <cstring>
+#define VORN_FUZZ_QUIET
+#include "harness.h"
 
 namespace {
 
-// Records in use: the table's high mark less the free list.
-int live_records()
-{
-    int free_count = 0;
-    for (int32_t i = free_tail; i != 0; i = objects[i].count)
-        ++free_count;
-    return object_count - free_count;
-}
-
-// Reads the argument description from a cursor over the input.
-struct reader {
-    const uint8_t *p;
-    size_t n;
-    uint8_t byte() { return n ? (--n, *p++) : 0; }
-    uint32_t word()
-    {
-        uint32_t v = 0;
-        for (int k = 0; k < 4; ++k)
-            v = v << 8 | byte();
-        return v;
-    }
-    double real()
-    {
-        uint64_t bits = static_cast<uint64_t>(word()) << 32 | word();
-        double d;
-        std::memcpy(&d, &bits, sizeof d);
-        return d;
-    }
-};
-
-// Any 32-bit value made a member of the integer class.
-vorn_handle integer(uint32_t v) { return (v & 0xC0000000u) == 0x80000000u ? v & 0x7FFFFFFFu : v; }
-
+vorn_handle integer(uint32_t v) { return vorn_handle(integer_of(v)); }
 vorn_handle real(double d) { return vorn_double_handle(new_double(d)); }
 
 // A string of up to 15 bytes from the input (a zero byte included).
@@ -128,16 +93,6 @@ vorn_handle format(const uint8_t *text, size_t n, bool as_handles)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
-    init_command_line(*argc, *argv);
-    init_files();
-    // The formatter's warning lines go to standard output; keep them quiet.
-    if (std::freopen("/dev/null", "w", stdout) == nullptr)
-        return 1;
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1)
@@ -153,11 +108,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     int before = live_records();
     vorn_handle result = wrap_sprintf(format(text, text_n, kind & 0x80), argument(kind, in));
     const vorn_record *r = vorn_record_of(result);
-    if (!vorn_is_sequence(result) || r->length > 0 || r->count != 0 ||
-        std::strlen(static_cast<const char *>(r->data)) != static_cast<size_t>(-r->length))
-        __builtin_trap();
+    check(vorn_is_sequence(result) && r->length <= 0 && r->count == 0 &&
+              std::strlen(static_cast<const char *>(r->data)) == static_cast<size_t>(-r->length),
+          "a temporary string whose length word matches its text");
     destroy(result);
-    if (live_records() != before)
-        __builtin_trap();
+    check(live_records() == before, "no record left behind");
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,7 @@
 #include <vorn.h>
 
 #include "model.h"
+#include "records.h"
 
 using model::Form;
 using model::Value;
@@ -508,57 +510,6 @@ Outcome model_step(const Step &st, Value *vars)
 
 vorn_handle vars[nvars];
 
-int live_records()
-{
-    int free_count = 0;
-    for (int32_t i = free_tail; i != 0; i = objects[i].count)
-        ++free_count;
-    return object_count - free_count;
-}
-
-vorn_handle sequence_record(void *data, int32_t length, vorn_handle base)
-{
-    int32_t index = new_sequence();
-    objects[index].data = data;
-    objects[index].length = length;
-    objects[index].base = base;
-    return vorn_sequence_handle(index);
-}
-
-// A temporary holding `v` as a translated program makes its literals.
-vorn_handle build(const Value &v)
-{
-    if (v.is_int())
-        return vorn_handle(v.i);
-    if (v.is_dbl())
-        return vorn_double_handle(new_double(v.d));
-    int32_t n = int32_t(v.size());
-    if (v.bytes()) {
-        auto *b = static_cast<unsigned char *>(std::malloc(size_t(n) + 1));
-        for (int32_t k = 0; k < n; ++k)
-            b[k] = static_cast<unsigned char>(v.elems[size_t(k)].i);
-        b[n] = 0;
-        return sequence_record(b, -n, 0);
-    }
-    auto *w = n ? static_cast<vorn_handle *>(std::malloc(size_t(n) * sizeof(vorn_handle))) : nullptr;
-    for (int32_t k = 0; k < n; ++k)
-        w[k] = reference(build(v.elems[size_t(k)]));
-    return sequence_record(w, n, 0);
-}
-
-// A temporary view of `a.value` inside a new base that only the view holds.
-vorn_handle build_view(const Arg &a)
-{
-    Value base = a.value;
-    base.elems.insert(base.elems.begin(), size_t(a.pad), model::integer('p'));
-    base.elems.insert(base.elems.end(), size_t(a.pad), model::integer('p'));
-    vorn_handle b = build(base);
-    int32_t n = int32_t(a.value.size()),
-            width = objects[vorn_index(b)].length < 0 ? 1 : int32_t(sizeof(vorn_handle));
-    char *data = static_cast<char *>(objects[vorn_index(b)].data) + a.pad * width;
-    return sequence_record(data, width == 1 ? -n : n, reference(b));
-}
-
 void release_temporary(vorn_handle h)
 {
     if (vorn_is_object(h) && refcount(h) < 1)
@@ -581,7 +532,7 @@ vorn_handle pass(const Arg &a, Disposition d, Call &call)
         return vars[a.var];
     if (a.kind == Arg::Kind::held && a.value.is_int())
         return vorn_handle(a.value.i);
-    vorn_handle h = a.kind == Arg::Kind::view ? build_view(a) : build(a.value);
+    vorn_handle h = a.kind == Arg::Kind::view ? build_view(a.value, a.pad) : build(a.value);
     if (a.kind == Arg::Kind::held || d == Disposition::must_hold)
         call.drop_after.push_back(reference(h));
     else if (d == Disposition::borrowed)
@@ -600,19 +551,14 @@ vorn_handle binary_call(int code, vorn_handle a, vorn_handle b)
     return f[code](a, b);
 }
 
-// clang-format off
 vorn_handle unary_call(int code, vorn_handle x)
 {
-    switch (code) {
-    case model::c_not: return vorn_not(x);
-    case model::c_neg: return negate(x);
-    case model::c_not_bits: return not_bits(x);
-    case model::c_floor: return wrap_floor(x);
-    case model::c_upper: return upper(x);
-    default: return lower(x);
-    }
+    using F = vorn_handle (*)(vorn_handle);
+    const std::pair<int, F> f[] = {{model::c_not, vorn_not},      {model::c_neg, negate},
+                                   {model::c_not_bits, not_bits}, {model::c_floor, wrap_floor},
+                                   {model::c_upper, upper},       {model::c_lower, lower}};
+    return std::find_if(std::begin(f), std::end(f), [&](auto &e) { return e.first == code; })->second(x);
 }
-// clang-format on
 
 vorn_handle as_handle(int32_t v) { return static_cast<vorn_handle>(v); }
 
@@ -648,22 +594,16 @@ vorn_handle call_vorn(const Step &st, const Outcome &o, Call &call)
     // clang-format on
     case Op::compound: {
         using F = void (*)(vorn_handle *, vorn_handle);
-        F f = st.code == 0   ? add_to
-              : st.code == 1 ? subtract_from
-              : st.code == 2 ? multiply_by
-              : st.code == 3 ? divide_by
-                             : concat_to;
-        f(dst, a[0]);
+        static const F f[] = {add_to, subtract_from, multiply_by, divide_by};
+        (st.code < 4 ? f[st.code] : concat_to)(dst, a[0]);
         return UNDEF;
     }
-    case Op::find:
-        return as_handle(find(a[0], a[1]));
-    case Op::find_from:
-        return as_handle(find_from(a[0], a[1], a[2]));
-    case Op::match:
-        return as_handle(match(a[0], a[1]));
-    case Op::match_from:
-        return as_handle(match_from(a[0], a[1], a[2]));
+    // clang-format off
+    case Op::find: return as_handle(find(a[0], a[1]));
+    case Op::find_from: return as_handle(find_from(a[0], a[1], a[2]));
+    case Op::match: return as_handle(match(a[0], a[1]));
+    case Op::match_from: return as_handle(match_from(a[0], a[1], a[2]));
+    // clang-format on
     case Op::assign:
         subscript_assign(dst, a[0], n, p[0], p[1], p[2], p[3], p[4], p[5]);
         break;
@@ -681,36 +621,6 @@ vorn_handle call_vorn(const Step &st, const Outcome &o, Call &call)
 }
 
 // ---- checks ---------------------------------------------------------------------------
-
-// vorn's value of h in the model's terms, with its storage forms.
-Value decode(vorn_handle h, std::string &problem, int depth = 0)
-{
-    if (vorn_is_integer(h))
-        return model::integer(int32_t(h));
-    if (vorn_is_double(h))
-        return model::dbl(vorn_double_value(h));
-    if (!vorn_is_sequence(h) || depth > 40) {
-        problem = "a handle of no class, or nesting deeper than 40";
-        return {};
-    }
-    const vorn_record &r = objects[vorn_index(h)];
-    std::vector<Value> e;
-    for (int32_t k = 0; k < -r.length; ++k)
-        e.push_back(model::integer(static_cast<const unsigned char *>(r.data)[k]));
-    for (int32_t k = 0; k < r.length && problem.empty(); ++k)
-        e.push_back(decode(static_cast<const vorn_handle *>(r.data)[k], problem, depth + 1));
-    return model::seq(std::move(e), r.length < 0 ? Form::bytes : Form::words);
-}
-
-bool forms_agree(const Value &got, const Value &want)
-{
-    if (want.bytes() != got.bytes() && want.size() > 0 && want.form != Form::unknown)
-        return false;
-    for (size_t k = 0; k < want.size(); ++k)
-        if (!forms_agree(got.elems[k], want.elems[k]))
-            return false;
-    return true;
-}
 
 // Holders of every record reachable from the variables, checking views and
 // the zero byte after a bytesequence's own storage on the way.
