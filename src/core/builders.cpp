@@ -9,15 +9,6 @@ using namespace vorn::core;
 
 namespace {
 
-// A bytesequence holding a copy of n bytes of text.
-handle bytes_from(const char *text, size_t n)
-{
-    unsigned char *b = alloc_bytes(n);
-    std::memcpy(b, text, n);
-    b[n] = 0;
-    return make_sequence(b, -static_cast<int32_t>(n));
-}
-
 // Drops one reference from each of the n handles in the argument list.
 void drop_refs(int32_t n, va_list ap)
 {
@@ -35,7 +26,7 @@ VORN_API void init_command_line(int argc, char **argv)
     news->count = 1;
     commandline = static_cast<int32_t>(index_of(line));
     for (int k = 0; k < argc; ++k) {
-        handle arg = bytes_from(argv[k], std::strlen(argv[k]));
+        handle arg = make_bytes(argv[k], std::strlen(argv[k]));
         rec(arg).count = 1;
         words(rec(line))[k] = arg;
     }

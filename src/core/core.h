@@ -110,6 +110,15 @@ inline handle *alloc_words(size_t n)
 }
 inline unsigned char *alloc_bytes(size_t n) { return static_cast<unsigned char *>(std::malloc(n + 1)); }
 
+// A new temporary bytesequence holding a copy of n bytes, a zero after them.
+inline handle make_bytes(const void *from, size_t n)
+{
+    unsigned char *b = alloc_bytes(n);
+    std::memcpy(b, from, n);
+    b[n] = 0;
+    return make_sequence(b, -static_cast<int32_t>(n));
+}
+
 inline handle *words(const record &r) { return static_cast<handle *>(r.data); }
 inline unsigned char *bytes(const record &r) { return static_cast<unsigned char *>(r.data); }
 inline bool is_bytes(const record &r) { return r.length < 0; }

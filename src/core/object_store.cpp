@@ -196,10 +196,7 @@ VORN_API int32_t new_double(double value)
 
 VORN_API vorn_handle build_string(const char *text)
 {
-    size_t n = std::strlen(text);
-    unsigned char *b = alloc_bytes(n);
-    std::memcpy(b, text, n + 1);
-    return make_sequence(b, -static_cast<int32_t>(n));
+    return make_bytes(text, std::strlen(text));
 }
 
 VORN_API vorn_handle reference(vorn_handle h)

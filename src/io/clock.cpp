@@ -62,9 +62,7 @@ VORN_API vorn_handle wrap_fdate(void)
     char text[64];
     int n = std::snprintf(text, sizeof text, "%.3s %.3s%3d %.2d:%.2d:%.2d %d", days[t.tm_wday % 7],
                           months[t.tm_mon % 12], t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, t.tm_year + 1900);
-    unsigned char *data = alloc_bytes(static_cast<size_t>(n));
-    std::memcpy(data, text, static_cast<size_t>(n) + 1);
-    return make_sequence(data, -n);
+    return make_bytes(text, static_cast<size_t>(n));
 }
 
 // Seconds since 1970 (UTC) plus the microseconds x 0.000001, a new double.

@@ -33,15 +33,6 @@ int32_t attributes_of(const char *name, const struct stat &st)
     return bits;
 }
 
-// A new string holding a copy of the zero-terminated name, byte for byte.
-handle string_copy(const char *name)
-{
-    size_t n = std::strlen(name);
-    unsigned char *data = alloc_bytes(n);
-    std::memcpy(data, name, n + 1);
-    return make_sequence(data, -static_cast<int32_t>(n));
-}
-
 // A directory entry held once by its future container, its name (and a
 // size double) held once by the entry.  The time is local; one the platform cannot convert gives
 // zeros.  A size beyond the integer class comes back as an exact double.
@@ -52,7 +43,7 @@ handle make_entry_held(const char *name, const struct stat &st)
     if (localtime_r(&seconds, &t) == nullptr)
         t = {};
     handle *w = alloc_words(entry_fields);
-    w[0] = string_copy(name);
+    w[0] = build_string(name);
     rec(w[0]).count = 1;
     w[1] = int_handle(attributes_of(name, st));
     w[2] = integer_or_double(st.st_size);

@@ -154,10 +154,7 @@ VORN_API vorn_handle wrap_getenv(vorn_handle name)
     const char *value = getenv(convert_string(name));
     if (value == nullptr)
         return int_handle(-1);
-    size_t n = std::strlen(value);
-    unsigned char *data = alloc_bytes(n);
-    std::memcpy(data, value, n + 1);
-    return make_sequence(data, -static_cast<int32_t>(n));
+    return build_string(value);
 }
 
 // NAME=value from a bytesequence's own bytes (an empty value removes the

@@ -10,15 +10,6 @@ using namespace vorn::machine;
 
 namespace {
 
-// A new bytesequence of the n bytes of a value, a zero after them.
-handle bytes_of(const void *value, size_t n)
-{
-    unsigned char *data = alloc_bytes(n);
-    std::memcpy(data, value, n);
-    data[n] = 0;
-    return make_sequence(data, -static_cast<int32_t>(n));
-}
-
 // The n bytes that s stands for, borrowed: a bytesequence's bytes, or the
 // low 8 bits of each element of a general sequence.  Anything but a
 // sequence of n elements, or one holding a sequence, ends the program with
@@ -67,7 +58,7 @@ VORN_API vorn_handle int_to_bytes(vorn_handle x)
 {
     check_atom(x);
     uint32_t v = word_of(x);
-    handle result = bytes_of(&v, 4);
+    handle result = make_bytes(&v, 4);
     release(x);
     return result;
 }
@@ -84,7 +75,7 @@ VORN_API vorn_handle atom_to_float32(vorn_handle x)
 {
     check_atom(x);
     float f = static_cast<float>(number_of(x));
-    handle result = bytes_of(&f, 4);
+    handle result = make_bytes(&f, 4);
     release(x);
     return result;
 }
@@ -93,7 +84,7 @@ VORN_API vorn_handle atom_to_float64(vorn_handle x)
 {
     check_atom(x);
     double d = number_of(x);
-    handle result = bytes_of(&d, 8);
+    handle result = make_bytes(&d, 8);
     release(x);
     return result;
 }

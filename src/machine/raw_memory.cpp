@@ -65,16 +65,6 @@ uintptr_t read_address_releasing(handle h)
     return a;
 }
 
-// A new bytesequence of the n bytes at `from`, a zero after them (n = 0
-// gives an empty sequence with that one zero byte).
-handle bytes_from(const unsigned char *from, size_t n)
-{
-    unsigned char *data = alloc_bytes(n);
-    std::memcpy(data, from, n);
-    data[n] = 0;
-    return make_sequence(data, -static_cast<int32_t>(n));
-}
-
 // A word read from memory as an object: an integer, or a double of its
 // signed value when the integer class cannot hold it.
 handle word_object(uint32_t w) { return integer_or_double(static_cast<int32_t>(w)); }
@@ -209,7 +199,7 @@ VORN_API vorn_handle wrap_peek(vorn_handle x)
     if (!is_sequence(x))
         return *at(read_address_releasing(x));
     range g = peek_range(x);
-    handle result = bytes_from(at(g.address), g.count);
+    handle result = make_bytes(at(g.address), g.count);
     release(x);
     return result;
 }
@@ -261,7 +251,7 @@ VORN_API vorn_handle allocate_string(vorn_handle x)
 VORN_API vorn_handle peeks(vorn_handle address)
 {
     const unsigned char *text = at(read_address(address));
-    return bytes_from(text, std::strlen(reinterpret_cast<const char *>(text)));
+    return make_bytes(text, std::strlen(reinterpret_cast<const char *>(text)));
 }
 
 // Count 1: the byte, signed; count above 1: a new block of the bytes and a
