@@ -38,20 +38,6 @@ namespace {
 
 constexpr int nvars = 6;
 
-// clang-format off
-enum class Op {
-    literal, copy, binary, unary, relation, subscript, slice, concat, wrap_concat, insert, append, prepend,
-    removeindex, compare, equal, find, find_from, match, match_from, repeat, build, value, compound, assign,
-    arith_assign, slice_assign, slice_arith_assign, count
-};
-const char *const op_names[] = {
-    "literal", "copy", "binary", "unary", "BOOL_relation", "subscript", "slice", "concat", "wrap_concat", "insert",
-    "append", "prepend", "removeindex", "compare", "equal", "find", "find_from", "match", "match_from", "repeat",
-    "build_sequence", "wrap_value", "add_to", "subscript_assign", "subscript_arithmetic_assign", "slice_assign",
-    "slice_arithmetic_assign"};
-const int op_weights[] = {8, 4, 14, 6, 2, 6, 6, 5, 1, 3, 3, 2, 4, 2, 2, 3, 2, 3, 2, 3, 4, 4, 5, 12, 7, 7, 5};
-// clang-format on
-
 // One argument: a variable's handle, a new temporary, a temporary view into
 // a padded temporary base, or an object the runner holds for the call.
 struct Arg {
@@ -61,36 +47,19 @@ struct Arg {
     int pad = 0;
 };
 
-// Argument layouts: see call_vorn.  Assignments write variable dst in place.
+// A row of the operation table (`ops`) and its arguments; assignments and
+// compound steps write variable dst in place, the others store into it.
 struct Step {
-    Op op = Op::literal;
-    int code = 0, dst = 0;
+    int op = 0, code = 0, dst = 0;
     std::vector<Arg> args;
 };
 
-bool is_assignment(Op op) { return op >= Op::assign; }
-bool is_slice_assignment(Op op) { return op == Op::slice_assign || op == Op::slice_arith_assign; }
-
-std::string show(const Step &s)
-{
-    std::string r =
-        std::string(op_names[int(s.op)]) + "(" + std::to_string(s.code) + ") v" + std::to_string(s.dst);
-    for (const Arg &a : s.args) {
-        static const char *const kinds[] = {"v", "~", "view~", "@"};
-        r += ", " + std::string(kinds[int(a.kind)]) +
-             (a.kind == Arg::Kind::var ? std::to_string(a.var) : model::show(a.value));
-    }
-    return r;
-}
-
 // ---- the generator ---------------------------------------------------------------
 
-class Generator {
-  public:
+struct Generator {
     Generator(uint64_t seed, const Value *vars) : rng_(seed), vars_(vars), map_heavy_(seed % 4 == 0) {}
     Step step();
 
-  private:
     std::mt19937_64 rng_;
     const Value *vars_;
     bool map_heavy_;  // MAPs of many keys, looked up far more often than changed
@@ -193,136 +162,86 @@ class Generator {
         return chance(0.08) ? model::dbl(double(k) + (chance(0.2) ? 0.5 : 0)) : model::integer(k);
     }
     void path(Step &st, int levels);
-    void value_step(Step &st);
-    void assignment(Step &st);
-};
-
-Step Generator::step()
-{
-    int total = 0, r;
-    auto weight = [&](int k) { return map_heavy_ && Op(k) == Op::subscript ? 200 : op_weights[k]; };
-    for (int k = 0; k < int(Op::count); ++k)
-        total += weight(k);
-    Step st;
-    for (r = pick(total); r >= weight(int(st.op)); st.op = Op(int(st.op) + 1))
-        r -= weight(int(st.op));
-    st.dst = pick(nvars);
-    if (is_assignment(st.op) && !vars_[pick_var(true)].is_seq() && chance(0.9))
-        st.op = Op::literal;  // nothing to assign into
-    if (is_assignment(st.op))
-        assignment(st);
-    else
-        value_step(st);
-    return st;
-}
-
-void Generator::value_step(Step &st)
-{
-    static const int binary_codes[] = {0, 1, 2, 3, 21, 27, 4, 5, 6, 17, 15, 16, 7, 8, 11, 12, 9, 10, 0, 1, 2};
-    static const int unary_codes[] = {13, 14, 18, 20, 30, 31};
-    auto &a = st.args;
-    switch (st.op) {
-    case Op::literal:
-        a.push_back(fresh(chance(map_heavy_ ? 0.7 : 0.2) ? gen_map(map_heavy_ ? 0 : 2) : gen_value(3)));
-        break;
-    case Op::copy:
-        a.push_back(var_arg(pick_var(false)));
-        break;
-    case Op::binary:
-    case Op::relation:
-    case Op::concat:
-    case Op::wrap_concat:
-    case Op::compare:
-    case Op::equal:
-        st.code = st.op == Op::binary ? one_of(binary_codes) : between(7, 12);
+    void assignment(Step &st, bool slice);
+    void literal(Step &st)
+    {
+        st.args.push_back(fresh(chance(map_heavy_ ? 0.7 : 0.2) ? gen_map(map_heavy_ ? 0 : 2) : gen_value(3)));
+    }
+    void two(Step &st, int code)
+    {
+        auto &a = st.args;
+        st.code = code;
         a.push_back(operand(chance(0.5)));
         a.push_back(operand(chance(0.4)));
-        if (st.op == Op::binary && value_of(a[0]).is_seq() && value_of(a[1]).is_seq() &&
+        if (code >= 0 && value_of(a[0]).is_seq() && value_of(a[1]).is_seq() &&
             value_of(a[0]).size() != value_of(a[1]).size() && chance(0.9)) {
             std::vector<Value> e;  // mostly operands of the same length
             for (size_t k = value_of(a[0]).size(); k > 0; --k)
                 e.push_back(chance(0.3) ? gen_seq(0) : gen_atom());
             a[1] = fresh(model::build_sequence(e));
         }
-        break;
-    case Op::compound:  // dst op= value
-        st.code = one_of({0, 1, 2, 3, 19});
-        a.push_back(operand(chance(0.3)));
-        break;
-    case Op::unary:
-        st.code = one_of(unary_codes);
-        a.push_back(operand(chance(0.5)));
-        break;
-    case Op::subscript:
-    case Op::removeindex:
-    case Op::slice: {
-        a.push_back(operand(true));
-        for (int k = 0; k < nvars && map_heavy_; ++k)
-            if (vars_[k].words() && vars_[k].size() == 2 && vars_[k].elems[0].is_seq() && chance(0.8))
-                a[0] = var_arg(k);
-        const Value &s = value_of(a[0]);
-        int64_t n = s.is_seq() ? int64_t(s.size()) : 2;
-        bool map = s.words() && n == 2 && s.elems[0].is_seq() && s.elems[0].size() > 0;
-        if (st.op == Op::slice) {
-            int lo = between(1, int(n) + 1);
-            a.push_back(held(chance(0.9) ? model::integer(lo) : position(n)));
-            a.push_back(held(chance(0.9) ? model::integer(chance(0.9) ? between(lo - 1, int(n)) : lo - 2)
-                                         : position(n)));
-        } else if (map && chance(0.8)) {
-            const Value &keys = s.elems[0];
-            a.push_back(held(chance(0.8) ? keys.elems[size_t(pick(int(keys.size())))] : gen_key()));
-        } else {
-            a.push_back(held(chance(0.03) ? gen_key() : position(n)));
-        }
-        break;
+        st.code = code >= 0 ? code : between(7, 12);
     }
-    case Op::insert:
-    case Op::append:
-    case Op::prepend: {
-        a.push_back(operand(chance(0.95)));
-        a.push_back(operand(chance(0.3)));
-        const Value &s = value_of(a[0]);
+    void located(Step &st, bool slice);  // subscript, removeindex, slice
+    void inserted(Step &st, bool at)
+    {
+        st.args.push_back(operand(chance(0.95)));
+        st.args.push_back(operand(chance(0.3)));
+        const Value &s = value_of(st.args[0]);
         int n = s.is_seq() ? int(s.size()) : 2;
-        if (st.op == Op::insert)
-            a.push_back(held(chance(0.85) ? model::integer(between(-n - 1, n)) : position(n)));
-        break;
+        if (at)
+            st.args.push_back(held(chance(0.85) ? model::integer(between(-n - 1, n)) : position(n)));
     }
-    case Op::find:
-    case Op::find_from:
-    case Op::match:
-    case Op::match_from: {
-        bool match = st.op == Op::match || st.op == Op::match_from;
-        a.push_back(operand(match && chance(0.9)));
-        a.push_back(operand(chance(0.95)));
-        const Value &s = value_of(a[1]);
-        int n = s.is_seq() ? int(s.size()) : 2;
-        if (chance(0.5) && n > 0 && s.is_seq()) {  // something that is there
-            size_t at = size_t(pick(n)), len = size_t(pick(n - int(at) + 1));
-            a[0] = fresh(
-                match ? model::build_sequence({s.elems.begin() + long(at), s.elems.begin() + long(at + len)})
-                      : s.elems[at]);
-        }
-        if (st.op == Op::find_from || st.op == Op::match_from)
-            a.push_back(held(chance(0.9) ? model::integer(between(0, n + 1)) : position(n)));
-        break;
-    }
-    case Op::repeat:
-        a.push_back(operand(false));
-        a.push_back(held(chance(0.95) ? model::integer(between(0, 5)) : model::dbl(2.0)));
-        break;
-    case Op::build:
-        for (int k = between(0, 5); k > 0; --k)
-            a.push_back(chance(0.3) ? var_arg(pick_var(false))
-                                    : fresh(chance(0.7) ? gen_int() : gen_value(1)));
-        break;
-    default:  // value
+    void searched(Step &st, bool match, bool from);
+    void text_value(Step &st)
+    {
+        auto &a = st.args;
         a.push_back(chance(0.15)  ? fresh(model::integer(pick(256)))
                     : chance(0.2) ? operand(true)
                                   : fresh(gen_text()));
         if (a[0].kind == Arg::Kind::fresh && a[0].value.size() > 0 && chance(0.2))
             a[0].value.form = Form::words;
-        break;
     }
+};
+
+void Generator::located(Step &st, bool slice)
+{
+    auto &a = st.args;
+    a.push_back(operand(true));
+    for (int k = 0; k < nvars && map_heavy_; ++k)
+        if (vars_[k].words() && vars_[k].size() == 2 && vars_[k].elems[0].is_seq() && chance(0.8))
+            a[0] = var_arg(k);
+    const Value &s = value_of(a[0]);
+    int64_t n = s.is_seq() ? int64_t(s.size()) : 2;
+    bool map = s.words() && n == 2 && s.elems[0].is_seq() && s.elems[0].size() > 0;
+    if (slice) {
+        int lo = between(1, int(n) + 1);
+        a.push_back(held(chance(0.9) ? model::integer(lo) : position(n)));
+        a.push_back(
+            held(chance(0.9) ? model::integer(chance(0.9) ? between(lo - 1, int(n)) : lo - 2) : position(n)));
+    } else if (map && chance(0.8)) {
+        const Value &keys = s.elems[0];
+        a.push_back(held(chance(0.8) ? keys.elems[size_t(pick(int(keys.size())))] : gen_key()));
+    } else {
+        a.push_back(held(chance(0.03) ? gen_key() : position(n)));
+    }
+}
+
+void Generator::searched(Step &st, bool match, bool from)
+{
+    auto &a = st.args;
+    a.push_back(operand(match && chance(0.9)));
+    a.push_back(operand(chance(0.95)));
+    const Value &s = value_of(a[1]);
+    int n = s.is_seq() ? int(s.size()) : 2;
+    if (chance(0.5) && n > 0 && s.is_seq()) {  // something that is there
+        size_t at = size_t(pick(n)), len = size_t(pick(n - int(at) + 1));
+        a[0] = fresh(
+            match ? model::build_sequence({s.elems.begin() + long(at), s.elems.begin() + long(at + len)})
+                  : s.elems[at]);
+    }
+    if (from)
+        a.push_back(held(chance(0.9) ? model::integer(between(0, n + 1)) : position(n)));
 }
 
 // Positions that follow the variable's value down `levels` levels.
@@ -343,19 +262,21 @@ void Generator::path(Step &st, int levels)
     }
 }
 
-void Generator::assignment(Step &st)
+void Generator::assignment(Step &st, bool slice)
 {
     static const int codes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15, 16, 17, 19, 21, 27, 0, 1, 19};
     st.dst = pick_var(true);
-    if (st.op == Op::arith_assign || st.op == Op::slice_arith_assign)
+    if (!vars_[st.dst].is_seq() && chance(0.9))
+        return st.op = 0, literal(st);  // nothing to assign into
+    if (st.code >= 0)
         st.code = one_of(codes);
     int levels = chance(0.6) ? 1 : chance(0.7) ? 2 : 3;
     auto value_operand = [&] {
         int k = pick_var(false);
         return chance(0.3) && k != st.dst ? var_arg(k) : fresh(gen_value(2));
     };
-    if (!is_slice_assignment(st.op)) {
-        st.args.push_back(st.op == Op::assign && chance(0.05) ? var_arg(st.dst) : value_operand());
+    if (!slice) {
+        st.args.push_back(st.code < 0 && chance(0.05) ? var_arg(st.dst) : value_operand());
         path(st, levels);
         return;
     }
@@ -387,113 +308,216 @@ void Generator::assignment(Step &st)
     st.args[1] = fresh(s);
 }
 
-// ---- what a step means in the model ---------------------------------------------------
+// ---- what a step means in the model, and vorn's side -----------------------------------
 
 enum class Disposition { consumed, borrowed, must_hold };  // of a temporary argument
 
 struct Outcome {
     enum class Kind { ok, fatal, undefined } kind = Kind::ok;
     std::string message;
-    bool stores = false, no_value = false;
+    bool stores = false, no_value = false, in_place = false;
     Value result;
     std::vector<Disposition> disposition;
 };
+
+// The model's view of a step: its argument values, the variables, the outcome.
+struct Expect {
+    const Step &st;
+    Value *vars;
+    Outcome &o;
+    const Value &v(size_t k) const
+    {
+        return st.args[k].kind == Arg::Kind::var ? vars[st.args[k].var] : st.args[k].value;
+    }
+    void result(Value r) { o.stores = true, o.result = std::move(r); }
+    void number(int32_t r) { result(model::integer(r)); }
+    std::vector<Value> path(size_t first) const
+    {
+        std::vector<Value> p;
+        for (size_t k = first; k < st.args.size(); ++k)
+            p.push_back(st.args[k].value);
+        return p;
+    }
+};
+
+// The assignment forms (slice: hi and the value lead the path; code < 0: plain).
+void expect_assignment(Expect &m, bool slice)
+{
+    size_t at = slice ? 1 : 0;
+    const Arg &v = m.st.args[at];
+    if (v.kind == Arg::Kind::var && v.var == m.st.dst && (slice || m.st.code >= 0))
+        throw model::Undefined{"the assigned variable is also the value"};
+    Value target = m.vars[m.st.dst];
+    int64_t c = -1;
+    if (!slice)
+        model::element_assign(m.st.code, target, m.v(0), m.path(1));
+    else
+        c = model::slice_assign(m.st.code, target, m.v(0), m.v(1), m.path(2));
+    if (c == 0 || (slice && m.st.code < 0 && m.v(1).is_seq() && !m.v(1).words()) ||
+        (slice && m.st.code >= 0 && m.v(1).is_dbl()))
+        m.o.disposition[at] = Disposition::must_hold;  // its release the rules leave open
+    m.vars[m.st.dst] = std::move(target);
+}
+
+vorn_handle vars[nvars];
+
+vorn_handle binary_call(int code, vorn_handle a, vorn_handle b)
+{
+    using F = vorn_handle (*)(vorn_handle, vorn_handle);
+    static const F f[] = {add,        subtract,     multiply,  divide,         vorn_and,  vorn_or,
+                          vorn_xor,   greater_than, less_than, equals,         not_equal, greater_equal,
+                          less_equal, nullptr,      nullptr,   or_bits,        xor_bits,  and_bits,
+                          nullptr,    nullptr,      nullptr,   wrap_remainder, nullptr,   nullptr,
+                          nullptr,    nullptr,      nullptr,   power};
+    return f[code](a, b);
+}
+
+vorn_handle unary_call(int code, vorn_handle x)
+{
+    using F = vorn_handle (*)(vorn_handle);
+    const std::pair<int, F> f[] = {{model::c_not, vorn_not},      {model::c_neg, negate},
+                                   {model::c_not_bits, not_bits}, {model::c_floor, wrap_floor},
+                                   {model::c_upper, upper},       {model::c_lower, lower}};
+    return std::find_if(std::begin(f), std::end(f), [&](auto &e) { return e.first == code; })->second(x);
+}
+
+vorn_handle as_handle(int32_t v) { return static_cast<vorn_handle>(v); }
+
+// One row per operation: its name and weight, how its arguments are drawn, how
+// vorn is called (a: the argument handles; p, n: an assignment's path; dst: the
+// variable) and what the model expects.  A result of UNDEF stores nothing.
+using G = Generator &;
+using H = const vorn_handle *;
+using M = Expect &;
+struct Row {
+    const char *name;
+    int weight;
+    void (*draw)(G, Step &);
+    vorn_handle (*call)(const Step &, H a, H p, int32_t n, vorn_handle *dst);
+    void (*expect)(M);
+};
+const int binary_codes[] = {0, 1, 2, 3, 21, 27, 4, 5, 6, 17, 15, 16, 7, 8, 11, 12, 9, 10, 0, 1, 2};
+const int unary_codes[] = {13, 14, 18, 20, 30, 31};
+// clang-format off
+#define CALL [](const Step &st, H a, H p, int32_t n, vorn_handle *dst) -> vorn_handle
+#define USE (void)st, (void)a, (void)p, (void)n, (void)dst
+const Row ops[] = {
+    {"literal", 8, [](G g, Step &s) { g.literal(s); }, CALL { USE; return a[0]; }, [](M m) { m.result(m.v(0)); }},
+    {"copy", 4, [](G g, Step &s) { s.args.push_back(g.var_arg(g.pick_var(false))); }, CALL { USE; return a[0]; },
+     [](M m) { m.result(m.v(0)); }},
+    {"binary", 14, [](G g, Step &s) { g.two(s, g.one_of(binary_codes)); },
+     CALL { USE; return binary_call(st.code, a[0], a[1]); },
+     [](M m) { bool untouched = false;
+               m.result(model::binary_routine(m.st.code, m.v(0), m.v(1), &untouched));
+               if (untouched) m.o.disposition[1] = Disposition::borrowed; }},
+    {"unary", 6, [](G g, Step &s) { s.code = g.one_of(unary_codes); s.args.push_back(g.operand(g.chance(0.5))); },
+     CALL { USE; return unary_call(st.code, a[0]); }, [](M m) { m.result(model::unary_routine(m.st.code, m.v(0))); }},
+    {"BOOL_relation", 2, [](G g, Step &s) { g.two(s, -1); }, CALL { USE; return as_handle(BOOL_relation(st.code, a[0], a[1])); },
+     [](M m) { m.number(model::bool_relation(m.st.code, m.v(0), m.v(1))); }},
+    {"subscript", 6, [](G g, Step &s) { g.located(s, false); }, CALL { USE; return subscript(a[0], a[1]); },
+     [](M m) { m.result(model::subscript(m.v(0), m.v(1))); m.o.disposition[0] = Disposition::borrowed; }},
+    {"slice", 6, [](G g, Step &s) { g.located(s, true); }, CALL { USE; return slice(a[0], a[1], a[2]); },
+     [](M m) { if (m.st.args[0].kind == Arg::Kind::view) m.o.disposition[0] = Disposition::must_hold;
+               m.result(model::slice(m.v(0), m.v(1), m.v(2))); }},
+    {"concat", 5, [](G g, Step &s) { g.two(s, -1); }, CALL { USE; return concat(a[0], a[1]); },
+     [](M m) { m.result(model::concat(m.v(0), m.v(1))); }},
+    {"wrap_concat", 1, [](G g, Step &s) { g.two(s, -1); }, CALL { USE; return wrap_concat(a[0], a[1]); },
+     [](M m) { m.result(model::concat(m.v(0), m.v(1))); }},
+    {"insert", 3, [](G g, Step &s) { g.inserted(s, true); }, CALL { USE; return insert(a[0], a[1], a[2]); },
+     [](M m) { m.result(model::insert(m.v(0), m.v(1), m.v(2))); }},
+    {"append", 3, [](G g, Step &s) { g.inserted(s, false); }, CALL { USE; return append(a[0], a[1]); },
+     [](M m) { m.result(model::insert(m.v(0), m.v(1), model::integer(-1))); }},
+    {"prepend", 2, [](G g, Step &s) { g.inserted(s, false); }, CALL { USE; return prepend(a[0], a[1]); },
+     [](M m) { m.result(model::insert(m.v(0), m.v(1), model::integer(0))); }},
+    {"removeindex", 4, [](G g, Step &s) { g.located(s, false); }, CALL { USE; return removeindex(a[0], a[1]); },
+     [](M m) { bool absent = false;
+               Value r = model::removeindex(m.v(0), m.v(1), &absent);
+               if (absent) m.o.no_value = true, m.o.disposition[0] = Disposition::borrowed;
+               else m.result(r); }},
+    {"compare", 2, [](G g, Step &s) { g.two(s, -1); }, CALL { USE; return as_handle(compare(a[0], a[1])); },
+     [](M m) { m.number(model::compare(m.v(0), m.v(1))); }},
+    {"equal", 2, [](G g, Step &s) { g.two(s, -1); }, CALL { USE; return as_handle(equal(a[0], a[1])); },
+     [](M m) { m.number(model::equal(m.v(0), m.v(1))); }},
+    {"find", 3, [](G g, Step &s) { g.searched(s, false, false); }, CALL { USE; return as_handle(find(a[0], a[1])); },
+     [](M m) { m.number(model::find_from(m.v(0), m.v(1), model::integer(0), false)); }},
+    {"find_from", 2, [](G g, Step &s) { g.searched(s, false, true); }, CALL { USE; return as_handle(find_from(a[0], a[1], a[2])); },
+     [](M m) { m.number(model::find_from(m.v(0), m.v(1), m.v(2), true)); }},
+    {"match", 3, [](G g, Step &s) { g.searched(s, true, false); }, CALL { USE; return as_handle(match(a[0], a[1])); },
+     [](M m) { m.number(model::match_from(m.v(0), m.v(1), model::integer(0), false)); }},
+    {"match_from", 2, [](G g, Step &s) { g.searched(s, true, true); }, CALL { USE; return as_handle(match_from(a[0], a[1], a[2])); },
+     [](M m) { m.number(model::match_from(m.v(0), m.v(1), m.v(2), true)); }},
+    {"repeat", 3, [](G g, Step &s) { s.args = {g.operand(false), g.held(g.chance(0.95) ? model::integer(g.between(0, 5)) : model::dbl(2.0))}; },
+     CALL { USE; return repeat(a[0], a[1]); }, [](M m) { m.result(model::repeat(m.v(0), m.v(1))); }},
+    {"build_sequence", 4,
+     [](G g, Step &s) { for (int k = g.between(0, 5); k > 0; --k)
+                            s.args.push_back(g.chance(0.3) ? g.var_arg(g.pick_var(false)) : g.fresh(g.chance(0.7) ? g.gen_int() : g.gen_value(1))); },
+     CALL { USE; return build_sequence(int32_t(st.args.size()), a[0], a[1], a[2], a[3], a[4]); },
+     [](M m) { std::vector<Value> e;
+               for (size_t k = 0; k < m.st.args.size(); ++k) e.push_back(m.v(k));
+               m.result(model::build_sequence(e)); }},
+    {"wrap_value", 4, [](G g, Step &s) { g.text_value(s); }, CALL { USE; return wrap_value(a[0]); },
+     [](M m) { m.result(model::wrap_value(m.v(0))); }},
+    {"add_to", 5, [](G g, Step &s) { s.code = g.one_of({0, 1, 2, 3, 19}); s.args.push_back(g.operand(g.chance(0.3))); },
+     CALL { USE; using F = void (*)(vorn_handle *, vorn_handle);
+            static const F f[] = {add_to, subtract_from, multiply_by, divide_by};
+            (st.code < 4 ? f[st.code] : concat_to)(dst, a[0]); return UNDEF; },
+     [](M m) { if (m.st.args[0].kind == Arg::Kind::var && m.st.args[0].var == m.st.dst)
+                   throw model::Undefined{"the variable is also the value"};
+               m.o.in_place = true;
+               m.result(model::engine(m.st.code, m.vars[m.st.dst], m.v(0))); }},
+    {"subscript_assign", 12, [](G g, Step &s) { s.code = -1; g.assignment(s, false); },
+     CALL { USE; subscript_assign(dst, a[0], n, p[0], p[1], p[2], p[3], p[4], p[5]); return UNDEF; },
+     [](M m) { expect_assignment(m, false); }},
+    {"subscript_arithmetic_assign", 7, [](G g, Step &s) { g.assignment(s, false); },
+     CALL { USE; subscript_arithmetic_assign(st.code, dst, a[0], n, p[0], p[1], p[2], p[3], p[4], p[5]); return UNDEF; },
+     [](M m) { expect_assignment(m, false); }},
+    {"slice_assign", 7, [](G g, Step &s) { s.code = -1; g.assignment(s, true); },
+     CALL { USE; slice_assign(dst, a[0], a[1], n, p[0], p[1], p[2], p[3], p[4], p[5]); return UNDEF; },
+     [](M m) { expect_assignment(m, true); }},
+    {"slice_arithmetic_assign", 5, [](G g, Step &s) { g.assignment(s, true); },
+     CALL { USE; slice_arithmetic_assign(st.code, dst, a[0], a[1], n, p[0], p[1], p[2], p[3], p[4], p[5]); return UNDEF; },
+     [](M m) { expect_assignment(m, true); }},
+};
+#undef CALL
+#undef USE
+// clang-format on
+const int nops = int(sizeof ops / sizeof ops[0]), subscript_row = 5;
+
+bool is_slice_assignment(const Step &st) { return std::string(ops[st.op].name).rfind("slice_", 0) == 0; }
+
+std::string show(const Step &s)
+{
+    std::string r =
+        std::string(ops[s.op].name) + "(" + std::to_string(s.code) + ") v" + std::to_string(s.dst);
+    for (const Arg &a : s.args) {
+        static const char *const kinds[] = {"v", "~", "view~", "@"};
+        r += ", " + std::string(kinds[int(a.kind)]) +
+             (a.kind == Arg::Kind::var ? std::to_string(a.var) : model::show(a.value));
+    }
+    return r;
+}
+
+Step Generator::step()
+{
+    int total = 0, r;
+    auto weight = [&](int k) { return map_heavy_ && k == subscript_row ? 200 : ops[k].weight; };
+    for (int k = 0; k < nops; ++k)
+        total += weight(k);
+    Step st;
+    for (r = pick(total); r >= weight(st.op); ++st.op)
+        r -= weight(st.op);
+    st.dst = pick(nvars);
+    ops[st.op].draw(*this, st);
+    return st;
+}
 
 Outcome model_step(const Step &st, Value *vars)
 {
     Outcome o;
     o.disposition.assign(st.args.size(), Disposition::consumed);
-    auto val = [&](size_t k) -> const Value & {
-        return st.args[k].kind == Arg::Kind::var ? vars[st.args[k].var] : st.args[k].value;
-    };
-    auto result = [&](Value v) {
-        o.stores = true;
-        o.result = std::move(v);
-    };
-    auto path = [&](size_t first) {
-        std::vector<Value> p;
-        for (size_t k = first; k < st.args.size(); ++k)
-            p.push_back(st.args[k].value);
-        return p;
-    };
-    bool flag = false;
+    Expect m{st, vars, o};
     try {
-        // clang-format off
-        switch (st.op) {
-        case Op::literal: case Op::copy: result(val(0)); break;
-        case Op::binary:
-            result(model::binary_routine(st.code, val(0), val(1), &flag));
-            if (flag)
-                o.disposition[1] = Disposition::borrowed;
-            break;
-        case Op::unary: result(model::unary_routine(st.code, val(0))); break;
-        case Op::relation: result(model::integer(model::bool_relation(st.code, val(0), val(1)))); break;
-        case Op::subscript:
-            result(model::subscript(val(0), val(1)));
-            o.disposition[0] = Disposition::borrowed;
-            break;
-        case Op::slice:
-            if (st.args[0].kind == Arg::Kind::view)
-                o.disposition[0] = Disposition::must_hold;
-            result(model::slice(val(0), val(1), val(2)));
-            break;
-        case Op::concat: case Op::wrap_concat: result(model::concat(val(0), val(1))); break;
-        case Op::insert: result(model::insert(val(0), val(1), val(2))); break;
-        case Op::append: result(model::insert(val(0), val(1), model::integer(-1))); break;
-        case Op::prepend: result(model::insert(val(0), val(1), model::integer(0))); break;
-        case Op::removeindex: {
-            Value r = model::removeindex(val(0), val(1), &flag);
-            if (!flag)
-                result(r);
-            o.no_value = flag;
-            if (flag)
-                o.disposition[0] = Disposition::borrowed;
-            break;
-        }
-        case Op::compare: result(model::integer(model::compare(val(0), val(1)))); break;
-        case Op::equal: result(model::integer(model::equal(val(0), val(1)))); break;
-        case Op::find: case Op::match: case Op::find_from:
-        case Op::match_from: {
-            bool from = st.op == Op::find_from || st.op == Op::match_from;
-            Value k = from ? val(2) : model::integer(0);
-            auto f = st.op == Op::find || st.op == Op::find_from ? model::find_from : model::match_from;
-            result(model::integer(f(val(0), val(1), k, from)));
-            break;
-        }
-        case Op::repeat: result(model::repeat(val(0), val(1))); break;
-        case Op::build: {
-            std::vector<Value> e;
-            for (size_t k = 0; k < st.args.size(); ++k)
-                e.push_back(val(k));
-            result(model::build_sequence(e));
-            break;
-        }
-        case Op::value: result(model::wrap_value(val(0))); break;
-        case Op::compound:
-            if (st.args[0].kind == Arg::Kind::var && st.args[0].var == st.dst)
-                throw model::Undefined{"the variable is also the value"};
-            result(model::engine(st.code, vars[st.dst], val(0)));
-            break;
-        // clang-format on
-        default: {
-            bool slice = is_slice_assignment(st.op);
-            size_t at = slice ? 1 : 0;
-            const Arg &v = st.args[at];
-            if (v.kind == Arg::Kind::var && v.var == st.dst && st.op != Op::assign)
-                throw model::Undefined{"the assigned variable is also the value"};
-            Value target = vars[st.dst];
-            if (st.op == Op::assign)
-                model::subscript_assign(target, val(0), path(1));
-            else if (st.op == Op::arith_assign)
-                model::arith_assign(st.code, target, val(0), path(1));
-            else if (int64_t c = model::slice_assign(st.op == Op::slice_assign ? -1 : st.code, target, val(0),
-                                                     val(1), path(2));
-                     c == 0 || (st.op == Op::slice_assign && val(1).is_seq() && !val(1).words()) ||
-                     (st.op == Op::slice_arith_assign && val(1).is_dbl()))
-                o.disposition[at] = Disposition::must_hold;  // its release the rules leave open
-            vars[st.dst] = std::move(target);
-        }
-        }
+        ops[st.op].expect(m);
     } catch (const model::Fatal &f) {
         o.kind = Outcome::Kind::fatal;
         o.message = f.message;
@@ -505,10 +529,6 @@ Outcome model_step(const Step &st, Value *vars)
         vars[st.dst] = o.result;
     return o;
 }
-
-// ---- vorn's side ----------------------------------------------------------------------
-
-vorn_handle vars[nvars];
 
 void release_temporary(vorn_handle h)
 {
@@ -540,28 +560,6 @@ vorn_handle pass(const Arg &a, Disposition d, Call &call)
     return h;
 }
 
-vorn_handle binary_call(int code, vorn_handle a, vorn_handle b)
-{
-    using F = vorn_handle (*)(vorn_handle, vorn_handle);
-    static const F f[] = {add,        subtract,     multiply,  divide,         vorn_and,  vorn_or,
-                          vorn_xor,   greater_than, less_than, equals,         not_equal, greater_equal,
-                          less_equal, nullptr,      nullptr,   or_bits,        xor_bits,  and_bits,
-                          nullptr,    nullptr,      nullptr,   wrap_remainder, nullptr,   nullptr,
-                          nullptr,    nullptr,      nullptr,   power};
-    return f[code](a, b);
-}
-
-vorn_handle unary_call(int code, vorn_handle x)
-{
-    using F = vorn_handle (*)(vorn_handle);
-    const std::pair<int, F> f[] = {{model::c_not, vorn_not},      {model::c_neg, negate},
-                                   {model::c_not_bits, not_bits}, {model::c_floor, wrap_floor},
-                                   {model::c_upper, upper},       {model::c_lower, lower}};
-    return std::find_if(std::begin(f), std::end(f), [&](auto &e) { return e.first == code; })->second(x);
-}
-
-vorn_handle as_handle(int32_t v) { return static_cast<vorn_handle>(v); }
-
 // The result (UNDEF for none) of the routine called on the step's arguments.
 vorn_handle call_vorn(const Step &st, const Outcome &o, Call &call)
 {
@@ -569,55 +567,8 @@ vorn_handle call_vorn(const Step &st, const Outcome &o, Call &call)
         call.h.push_back(pass(st.args[k], o.disposition[k], call));
     std::vector<vorn_handle> a = call.h;
     a.resize(a.size() + 8, 0);
-    size_t first = is_slice_assignment(st.op) ? 2 : 1;
-    int32_t n = int32_t(call.h.size() - first);
-    vorn_handle *p = a.data() + first, *dst = &vars[st.dst];
-    // clang-format off
-    switch (st.op) {
-    case Op::literal: case Op::copy: return a[0];
-    case Op::binary: return binary_call(st.code, a[0], a[1]);
-    case Op::unary: return unary_call(st.code, a[0]);
-    case Op::relation: return as_handle(BOOL_relation(st.code, a[0], a[1]));
-    case Op::subscript: return subscript(a[0], a[1]);
-    case Op::slice: return slice(a[0], a[1], a[2]);
-    case Op::concat: return concat(a[0], a[1]);
-    case Op::wrap_concat: return wrap_concat(a[0], a[1]);
-    case Op::insert: return insert(a[0], a[1], a[2]);
-    case Op::append: return append(a[0], a[1]);
-    case Op::prepend: return prepend(a[0], a[1]);
-    case Op::removeindex: return removeindex(a[0], a[1]);
-    case Op::compare: return as_handle(compare(a[0], a[1]));
-    case Op::equal: return as_handle(equal(a[0], a[1]));
-    case Op::repeat: return repeat(a[0], a[1]);
-    case Op::build: return build_sequence(int32_t(call.h.size()), a[0], a[1], a[2], a[3], a[4]);
-    case Op::value: return wrap_value(a[0]);
-    // clang-format on
-    case Op::compound: {
-        using F = void (*)(vorn_handle *, vorn_handle);
-        static const F f[] = {add_to, subtract_from, multiply_by, divide_by};
-        (st.code < 4 ? f[st.code] : concat_to)(dst, a[0]);
-        return UNDEF;
-    }
-    // clang-format off
-    case Op::find: return as_handle(find(a[0], a[1]));
-    case Op::find_from: return as_handle(find_from(a[0], a[1], a[2]));
-    case Op::match: return as_handle(match(a[0], a[1]));
-    case Op::match_from: return as_handle(match_from(a[0], a[1], a[2]));
-    // clang-format on
-    case Op::assign:
-        subscript_assign(dst, a[0], n, p[0], p[1], p[2], p[3], p[4], p[5]);
-        break;
-    case Op::arith_assign:
-        subscript_arithmetic_assign(st.code, dst, a[0], n, p[0], p[1], p[2], p[3], p[4], p[5]);
-        break;
-    case Op::slice_assign:
-        slice_assign(dst, a[0], a[1], n, p[0], p[1], p[2], p[3], p[4], p[5]);
-        break;
-    default:
-        slice_arithmetic_assign(st.code, dst, a[0], a[1], n, p[0], p[1], p[2], p[3], p[4], p[5]);
-        break;
-    }
-    return UNDEF;
+    size_t first = is_slice_assignment(st) ? 2 : 1;
+    return ops[st.op].call(st, a.data(), a.data() + first, int32_t(call.h.size() - first), &vars[st.dst]);
 }
 
 // ---- checks ---------------------------------------------------------------------------
@@ -800,7 +751,7 @@ std::string run_program(uint64_t seed, int length, int room, Progress &progress,
         }
         Call call;
         vorn_handle result = call_vorn(st, o, call);
-        if (o.stores && st.op != Op::compound)
+        if (o.stores && !o.in_place)
             assign(&vars[st.dst], result);
         for (vorn_handle h : call.release_after)
             release_temporary(h);

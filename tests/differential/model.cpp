@@ -693,79 +693,53 @@ Value wrap_value(const Value &x)
 
 namespace {
 
-// Every level but the last: the position checked against the stored length
-// (negative for bytes, so no byte is walked into).
-Value *walk(Value &var, const std::vector<Value> &path, size_t levels, const char *name, bool slice)
+// The 1-based position `k` names in `p`, checked against the stored length on
+// inner levels (negative for bytes, so no byte is walked into).
+int64_t index_at(const Value &p, const Value &k, const char *name, bool inner, bool slice)
+{
+    if (k.is_seq() && slice && !inner)
+        throw Fatal{subscript_error(name)};
+    if (k.is_seq())
+        throw Undefined{"a key in an assignment path"};
+    int64_t idx = position(k, name);
+    if (!p.is_seq())
+        throw Fatal{atom_error("assign subscript")};
+    int64_t stored = inner && p.bytes() ? -int64_t(p.size()) : int64_t(p.size());
+    if (idx < 0 && stored < 0)
+        throw Undefined{"a negative position walking into bytes"};
+    idx = from_end(idx, stored);
+    if (idx < 1 || idx > stored)
+        throw Fatal{slice ? lbound(name, idx, stored) : bound(name, idx, stored)};
+    return idx;
+}
+
+// Every level of the path but the last.
+Value *walk(Value &var, const std::vector<Value> &path, const char *name, bool slice)
 {
     Value *p = &var;
-    for (size_t t = 0; t < levels; ++t) {
-        if (path[t].is_seq())
-            throw Undefined{"a key in an assignment path"};
-        int64_t idx = position(path[t], name);
-        if (!p->is_seq())
-            throw Fatal{atom_error("assign subscript")};
-        int64_t stored = p->bytes() ? -int64_t(p->size()) : int64_t(p->size());
-        if (idx < 0 && p->bytes())
-            throw Undefined{"a negative position walking into bytes"};
-        idx = from_end(idx, stored);
-        if (idx < 1 || idx > stored)
-            throw Fatal{slice ? lbound(name, idx, stored) : bound(name, idx, stored)};
-        p = &p->elems[size_t(idx - 1)];
-    }
+    for (size_t t = 0; t + 1 < path.size(); ++t)
+        p = &p->elems[size_t(index_at(*p, path[t], name, true, slice) - 1)];
     return p;
-}
-
-Value &element_slot(Value &var, const std::vector<Value> &path, const char *name)
-{
-    Value *p = walk(var, path, path.size() - 1, name, false);
-    if (path.back().is_seq())
-        throw Undefined{"a key in an assignment path"};
-    int64_t idx = position(path.back(), name);
-    if (!p->is_seq())
-        throw Fatal{atom_error("assign subscript")};
-    int64_t n = int64_t(p->size());
-    idx = from_end(idx, n);
-    if (idx < 1 || idx > n)
-        throw Fatal{bound(name, idx, n)};
-    return p->elems[size_t(idx - 1)];
-}
-
-// The sequence the last element subscript stores into, for its form.
-Value &holder_of(Value &var, const std::vector<Value> &path)
-{
-    return *walk(var, path, path.size() - 1, "", false);
 }
 
 }  // namespace
 
-void subscript_assign(Value &var, const Value &v, const std::vector<Value> &path)
+// code < 0: the plain assignment.
+void element_assign(int code, Value &var, const Value &v, const std::vector<Value> &path)
 {
-    element_slot(var, path, "subscript assign") = v;
-    if (!v.is_byte())
-        holder_of(var, path).form = Form::words;
-}
-
-void arith_assign(int code, Value &var, const Value &v, const std::vector<Value> &path)
-{
-    Value &slot = element_slot(var, path, "arth_assign");
-    slot = engine(code, slot, v);
+    const char *name = code < 0 ? "subscript assign" : "arth_assign";
+    Value *holder = walk(var, path, name, false);
+    Value &slot = holder->elems[size_t(index_at(*holder, path.back(), name, false, false) - 1)];
+    slot = code < 0 ? v : engine(code, slot, v);
     if (!slot.is_byte())
-        holder_of(var, path).form = Form::words;
+        holder->form = Form::words;
 }
 
 int64_t slice_assign(int code, Value &var, const Value &hi0, const Value &v, const std::vector<Value> &path)
 {
     const char *name = code < 0 ? "slice_assign" : "slice_arith_assign";
-    Value *p = walk(var, path, path.size() - 1, name, true);
-    if (path.back().is_seq())
-        throw Fatal{subscript_error(name)};
-    int64_t lo = position(path.back(), name);
-    if (!p->is_seq())
-        throw Fatal{atom_error("assign subscript")};
-    int64_t m = int64_t(p->size());
-    lo = from_end(lo, m);
-    if (lo < 1 || lo > m)
-        throw Fatal{lbound(name, lo, m)};
+    Value *p = walk(var, path, name, true);
+    int64_t lo = index_at(*p, path.back(), name, false, true), m = int64_t(p->size());
     if (hi0.is_seq())
         throw Fatal{subscript_error(name)};
     int64_t hi = from_end(position(hi0, name), m);

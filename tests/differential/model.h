@@ -96,8 +96,7 @@ std::string text_of(const Value &x);
 
 // The assignment forms along a path of positions, changing `var` in place;
 // the slice forms return how many elements they replaced.
-void subscript_assign(Value &var, const Value &v, const std::vector<Value> &path);
-void arith_assign(int code, Value &var, const Value &v, const std::vector<Value> &path);
+void element_assign(int code, Value &var, const Value &v, const std::vector<Value> &path);  // code < 0: plain
 int64_t slice_assign(int code, Value &var, const Value &hi, const Value &v, const std::vector<Value> &path);
 
 }  // namespace model
