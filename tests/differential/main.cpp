@@ -161,7 +161,7 @@ struct Generator {
             chance(0.7) && n > 0 ? between(1, int(n)) : one_of({int64_t(0), n + 1, -n - 1, int64_t(-1)});
         return chance(0.08) ? model::dbl(double(k) + (chance(0.2) ? 0.5 : 0)) : model::integer(k);
     }
-    void path(Step &st, int levels);
+    const Value *path(Step &st, int levels);
     void assignment(Step &st, bool slice);
     void literal(Step &st)
     {
@@ -170,7 +170,6 @@ struct Generator {
     void two(Step &st, int code)
     {
         auto &a = st.args;
-        st.code = code;
         a.push_back(operand(chance(0.5)));
         a.push_back(operand(chance(0.4)));
         if (code >= 0 && value_of(a[0]).is_seq() && value_of(a[1]).is_seq() &&
@@ -245,7 +244,7 @@ void Generator::searched(Step &st, bool match, bool from)
 }
 
 // Positions that follow the variable's value down `levels` levels.
-void Generator::path(Step &st, int levels)
+const Value *Generator::path(Step &st, int levels)
 {
     const Value *at = &vars_[st.dst];
     for (int level = 0; level < levels; ++level) {
@@ -260,6 +259,7 @@ void Generator::path(Step &st, int levels)
                  ? &at->elems[size_t(k.i > 0 ? k.i - 1 : n + k.i)]
                  : nullptr;
     }
+    return at;  // where the path ends, if it names a place
 }
 
 void Generator::assignment(Step &st, bool slice)
@@ -281,14 +281,7 @@ void Generator::assignment(Step &st, bool slice)
         return;
     }
     st.args.resize(2);  // hi and the value, set below
-    path(st, levels - 1);
-    const Value *at = &vars_[st.dst];
-    for (size_t k = 2; k < st.args.size() && at; ++k) {
-        const Value &sub = st.args[k].value;
-        at = at->is_seq() && sub.is_int() && sub.i >= 1 && size_t(sub.i) <= at->size()
-                 ? &at->elems[size_t(sub.i - 1)]
-                 : nullptr;
-    }
+    const Value *at = path(st, levels - 1);
     int n = at && at->is_seq() ? int(at->size()) : 3;
     int lo = n > 0 ? between(1, n) : 1, hi = chance(0.1) ? lo - 1 : n > 0 ? between(lo, n) : 1;
     st.args.push_back(held(chance(0.9) ? model::integer(lo) : position(n)));

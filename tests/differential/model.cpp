@@ -158,6 +158,8 @@ Value integer_power(int32_t a, int32_t b)
     return integer(int64_t(std::floor(p + 0.5)));
 }
 
+Value with_double(int code, const Value &a, const Value &b);
+
 Value two_integers(int code, int32_t a, int32_t b)
 {
     // clang-format off
@@ -174,28 +176,18 @@ Value two_integers(int code, int32_t a, int32_t b)
         return integer(q);
     }
     // clang-format on
-    case c_and:
-        return boolean(a && b);
-    case c_or:
-        return boolean(a || b);
-    case c_xor:
-        return boolean(!a != !b);
-    case c_or_bits:
-    case c_xor_bits:
-    case c_and_bits:
-        return bits(code, a, b);
     case c_rem:
         if (b == 0)
             throw Fatal{"Can't get remainder of a number divided by 0\n"};
         return integer(a % b);
     case c_power:
         return integer_power(a, b);
-    default:
-        return relation(code, a, b);
+    default:  // the logical, bitwise and relational operators
+        return with_double(code, integer(a), integer(b));
     }
 }
 
-// Two atoms of which at least one is a double.
+// Two atoms (of which at least one is a double, for the arithmetic operators).
 Value with_double(int code, const Value &a, const Value &b)
 {
     double x = num(a), y = num(b);
@@ -343,17 +335,9 @@ int32_t bool_relation(int code, const Value &a, const Value &b)
 {
     if (a.is_int() && b.is_int())
         return two_integers(code, a.i, b.i).i;
-    int32_t c = compare(a, b);
-    // clang-format off
-    switch (code) {
-    case c_gt: return c > 0;
-    case c_lt: return c < 0;
-    case c_ge: return c >= 0;
-    case c_le: return c <= 0;
-    case c_eq: return equal(a, b);
-    default: return !equal(a, b);
-    }
-    // clang-format on
+    if (code == c_eq || code == c_ne)
+        return equal(a, b) == (code == c_eq);
+    return relation(code, compare(a, b), 0).i;
 }
 
 // ---- sequences -------------------------------------------------------------------
