@@ -287,27 +287,17 @@ template <int32_t C, bool SequenceFirst> handle arithmetic_words(handle s, handl
     return result;
 }
 
-handle arithmetic_words_first(handle s, handle x)
+// arithmetic_words under `operand` (0 add, 1 subtract, else multiply).
+template <bool SequenceFirst>
+handle arithmetic_words_by_operand(handle s, handle x)
 {
     switch (operand) {
     case 0:
-        return arithmetic_words<0, true>(s, x);
+        return arithmetic_words<0, SequenceFirst>(s, x);
     case 1:
-        return arithmetic_words<1, true>(s, x);
+        return arithmetic_words<1, SequenceFirst>(s, x);
     default:
-        return arithmetic_words<2, true>(s, x);
-    }
-}
-
-handle arithmetic_words_second(handle s, handle x)
-{
-    switch (operand) {
-    case 0:
-        return arithmetic_words<0, false>(s, x);
-    case 1:
-        return arithmetic_words<1, false>(s, x);
-    default:
-        return arithmetic_words<2, false>(s, x);
+        return arithmetic_words<2, SequenceFirst>(s, x);
     }
 }
 
@@ -330,7 +320,7 @@ handle sequence_with_atom_consuming(handle a, handle b, bool sequence_first)
     size_t n = static_cast<size_t>(count_of(rec(s)));
     handle r;
     if (!is_bytes(rec(s)) && (is_integer(x) || is_double(x)) && operand >= 0 && operand <= 2) {
-        r = sequence_first ? arithmetic_words_first(s, x) : arithmetic_words_second(s, x);
+        r = sequence_first ? arithmetic_words_by_operand<true>(s, x) : arithmetic_words_by_operand<false>(s, x);
         finish_with_atom(x);
         if (r == s)
             release(x);

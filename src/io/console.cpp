@@ -89,17 +89,16 @@ void console_init()
     console().set_input_mode(dwInputMode | mode_mouse_input);
 }
 
-void console_hand_over()
-{
-    std::fflush(stdout);
-    terminal_detach();
-    terminal_restore_input();
-}
-
 void console_restore()
 {
     terminal_detach();
     terminal_restore_input();
+}
+
+void console_hand_over()
+{
+    std::fflush(stdout);
+    console_restore();
 }
 
 }  // namespace vorn::io

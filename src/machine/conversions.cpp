@@ -49,6 +49,15 @@ void check_atom(handle x)
 
 double number_of(handle x) { return is_double(x) ? dbl_value(x) : static_cast<double>(int_value(x)); }
 
+// The n bytes of `value`, made from the atom x, as a new bytesequence;
+// releases x.
+handle bytes_releasing(handle x, const void *value, size_t n)
+{
+    handle result = make_bytes(value, n);
+    release(x);
+    return result;
+}
+
 }  // namespace
 
 extern "C" {
@@ -58,9 +67,7 @@ VORN_API vorn_handle int_to_bytes(vorn_handle x)
 {
     check_atom(x);
     uint32_t v = word_of(x);
-    handle result = make_bytes(&v, 4);
-    release(x);
-    return result;
+    return bytes_releasing(x, &v, 4);
 }
 
 // An integer, or a double when the value lies outside the integer class.
@@ -75,18 +82,14 @@ VORN_API vorn_handle atom_to_float32(vorn_handle x)
 {
     check_atom(x);
     float f = static_cast<float>(number_of(x));
-    handle result = make_bytes(&f, 4);
-    release(x);
-    return result;
+    return bytes_releasing(x, &f, 4);
 }
 
 VORN_API vorn_handle atom_to_float64(vorn_handle x)
 {
     check_atom(x);
     double d = number_of(x);
-    handle result = make_bytes(&d, 8);
-    release(x);
-    return result;
+    return bytes_releasing(x, &d, 8);
 }
 
 VORN_API vorn_handle float32_to_atom(vorn_handle s)
