@@ -17,6 +17,8 @@
 #   MUTATE_DIR      scratch folder (default build-mutate)
 #   MUTATE_TIMEOUT  seconds one test may take (default 300)
 #   MUTATE_BASELINE 0 skips the run of the unchanged tree first (default 1)
+#   MUTATE_TESTS    a ctest -R pattern run for every fault instead (e.g. only
+#                   the differential run, or only the unit tests)
 #
 # Prints a table of results and exits non-zero when any fault survives (or
 # does not build).  The whole table takes about 40-60 minutes on two cores
@@ -170,8 +172,8 @@ m src/io/keyboard.cpp "wrong exit status" "Keys|KeysOnTerminal|Console|Terminal"
   $'        terminal_restore_input();\n        Pexit(0);'
 m src/machine/raw_memory.cpp "missing release" "RawMemory|Machine|Conversions" \
   "peek of an {address, count} range keeps its temporary argument" \
-  $'    handle result = bytes_from(at(g.address), g.count);\n    release(x);' \
-  $'    handle result = bytes_from(at(g.address), g.count);'
+  $'    handle result = make_bytes(at(g.address), g.count);\n    release(x);' \
+  $'    handle result = make_bytes(at(g.address), g.count);'
 m src/machine/dispatcher.cpp "off-by-one in a bound" "Machine|RawMemory" \
   "machine(25) gives the cursor row 0-based" \
   $'    data[0] = int_handle(s.y + 1);' \
@@ -292,6 +294,7 @@ cmake -S "$tree" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORN_TESTS=ON -
 # of its subsystem (and the differential run for the core).
 selection() {
   local k=$1
+  [ -n "${MUTATE_TESTS:-}" ] && echo "-R" "$MUTATE_TESTS" && return
   [ $quick -eq 0 ] && return
   local re="^(${suites[$k]})\\."
   [[ ${files[$k]} == src/core/* ]] && re="$re|^differential\$"
@@ -307,7 +310,9 @@ if [ "${MUTATE_BASELINE:-1}" != 0 ]; then
   echo "== the unchanged tree"
   cmake --build "$build" -j2 >"$work/build.log" 2>&1 || { tail -40 "$work/build.log"; exit 2; }
   baseline=()
-  if [ $quick -eq 1 ]; then
+  if [ -n "${MUTATE_TESTS:-}" ]; then
+    baseline=(-R "$MUTATE_TESTS")
+  elif [ $quick -eq 1 ]; then
     res=()
     for i in "${chosen[@]}"; do res+=("${suites[$((i - 1))]}"); done
     baseline=(-R "^($(IFS='|'; echo "${res[*]}"))\\.|^differential\$")
