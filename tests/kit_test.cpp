@@ -1,6 +1,5 @@
-// The translator author's kit: the leak report finds a planted leak, every
-// exported name in the header has a comment of its own, and the CGI example
-// answers through a real web server.
+// The translator author's kit: the leak report finds a planted leak, and the
+// CGI example answers through a real web server.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -10,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 
 #include "support.h"
 
@@ -39,47 +37,6 @@ TEST(Kit, LeakReportListsWhatTheProgramStillHolds)
              {", count 1: {104,105}\n", ", count 1: 2.5\n", ", count 1: {{104,105},2.5}\n"})
             EXPECT_EQ(r.out.find(shown) != std::string::npos, debug) << r.out;
     }
-}
-
-// A declaration has a comment of its own when a comment ends on its line or
-// directly above it (continuation and preprocessor lines between them do
-// not count).  One comment may head several consecutive declarations only
-// by naming each of them; the first below it need not be named.
-TEST(Kit, HeaderDocumentsEveryExportedName)
-{
-    static const std::regex asm_label(R"re(__asm__\("(\w+)"\))re"), name_re(R"((\w+)\s*$)");
-    std::vector<std::string> lines;
-    std::ifstream header(VORN_HEADER);
-    for (std::string line; std::getline(header, line);)
-        lines.push_back(line);
-    int checked = 0;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::smatch m;
-        const std::string &line = lines[i], head = line.substr(0, line.find_first_of("([;"));
-        if (line.rfind("VORN_API ", 0) != 0 ||
-            !(std::regex_search(line, m, asm_label) || std::regex_search(head, m, name_re)))
-            continue;
-        ++checked;
-        std::string name = m[1], comment;
-        bool first = true;
-        size_t k = i;
-        while (k > 0 && line.find("/*") == std::string::npos) {
-            const std::string &above = lines[--k];
-            bool declaration = above.rfind("VORN_API ", 0) == 0;
-            if (!declaration && above.find("*/") != std::string::npos) {
-                for (size_t c = k; c > 0 && comment.find("/*") == std::string::npos; --c)
-                    comment = lines[c] + "\n" + comment;
-                break;
-            }
-            if (above.empty() || above.rfind("/*", 0) == 0 || above.rfind(" *", 0) == 0)
-                break;
-            first = first && !declaration;
-        }
-        bool named = std::regex_search(comment, std::regex("\\b" + name + "\\b"));
-        bool own = line.find("/*") != std::string::npos || (!comment.empty() && (first || named));
-        EXPECT_TRUE(own) << name << " (vorn.h line " << i + 1 << ") has no comment of its own";
-    }
-    EXPECT_GT(checked, 250);
 }
 
 namespace {
