@@ -251,6 +251,9 @@ TEST_F(Unary, AtomRulesTemporaryDoublesAndTheWalk)
     EXPECT_EQ(wrap_floor(t), 0u);
     EXPECT_EQ(not_bits(make_double(2.0)), static_cast<vorn_handle>(-3));
     EXPECT_EQ(leaks.made(), 0);
+    vorn_handle x = held(make_double(2.5));
+    EXPECT_EQ(show_drop(negate(x)) + show(x), "-2.5d2.5d");  // a held double is never written
+    assign(&x, 0);
 
     expect_shown({
         {upper(make_string("az{`")), "b{65,90,123,96}"},
@@ -289,9 +292,10 @@ TEST_F(ValueParsing, TextsSequencesAtomsAndOwnership)
     // A text gives a pair of handles {status, value}.
     const char *texts[] = {"42\xC8\xFF", "\t42",         "4 2",        "-99999999999999999999",
                            "1.5E-2",     "2147483648.0", ".5.",        "#FFFFFFFF",
-                           "#80000000",  "#BFFFFFFF",    "#100000010", "#09afAF"};
+                           "#80000000",  "#BFFFFFFF",    "#100000010", "#09afAF",
+                           "12.  "};
     std::istringstream want("{0,42} {1,0} {1,0} {1,0} {0,0.014999999999999999d} {0,2147483648d} {1,0} {0,-1} "
-                            "{0,-2147483648d} {0,-1073741825d} {0,16} {0,634799}");
+                            "{0,-2147483648d} {0,-1073741825d} {0,16} {0,634799} {0,12}");
     for (const char *text : texts) {
         std::string pair;
         want >> pair;
