@@ -22,20 +22,6 @@ vorn_handle stored(bool as_bytes, std::string written)
     return seq(written.c_str());
 }
 
-// The rows of a table written "a b, a b, ...", split into words.
-std::vector<std::vector<std::string>> rows(const char *table)
-{
-    std::vector<std::vector<std::string>> out;
-    std::istringstream in(table);
-    for (std::string row; std::getline(in, row, ',');) {
-        std::istringstream words(row);
-        out.emplace_back();
-        for (std::string w; words >> w;)
-            out.back().push_back(w);
-    }
-    return out;
-}
-
 }  // namespace
 
 TEST_F(Compare, OrderEqualityDeepNestingAndTheBuiltins)

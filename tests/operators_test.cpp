@@ -31,20 +31,6 @@ vorn_handle recursive_uop_with(int32_t code, vorn_handle x)
     return recursive_uop(x);
 }
 
-// The rows of a table written "a b c, a b c, ...", split into words.
-std::vector<std::vector<std::string>> rows(const char *table)
-{
-    std::vector<std::vector<std::string>> out;
-    std::istringstream in(table);
-    for (std::string row; std::getline(in, row, ',');) {
-        std::istringstream words(row);
-        out.emplace_back();
-        for (std::string w; words >> w;)
-            out.back().push_back(w);
-    }
-    return out;
-}
-
 }  // namespace
 
 // The operator and its worker under its code give the same result for two fresh temporaries.

@@ -239,6 +239,19 @@ std::string take_bytes(vorn_handle s)
     return out;
 }
 
+std::vector<std::vector<std::string>> rows(const char *table)
+{
+    std::vector<std::vector<std::string>> out;
+    std::istringstream in(table);
+    for (std::string row; std::getline(in, row, ',');) {
+        std::istringstream words(row);
+        out.emplace_back();
+        for (std::string w; words >> w;)
+            out.back().push_back(w);
+    }
+    return out;
+}
+
 scratch_dir::scratch_dir()
 {
     char pattern[] = "/tmp/vorn_test_XXXXXX";

@@ -24,7 +24,7 @@ struct leak_check {
 
 // The fixture of every suite that makes objects: the test fails if a record it made is still live.
 class store_test : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { EXPECT_EQ(leaks.made(), 0) << "records made by the test are still live"; }
     leak_check leaks;
 };
@@ -92,14 +92,17 @@ std::string counts(std::initializer_list<vorn_handle> handles);
 // zero byte; the result is destroyed.  An atom gives "(atom N)".
 std::string take_bytes(vorn_handle s);
 
+// The rows of a table written "a b, a b, ...", each split into its words.
+std::vector<std::vector<std::string>> rows(const char *table);
+
 // A fresh directory under /tmp, removed with all it holds when this goes.
 class scratch_dir {
-public:
+  public:
     scratch_dir();
     ~scratch_dir();
     std::string path(const std::string &name) const { return dir_ + "/" + name; }
 
-private:
+  private:
     std::string dir_;
 };
 
