@@ -19,16 +19,6 @@ void say_b() { printf("b;"); }
 
 TEST(Errors, ReportsCrashRoutinesMessageFileAndExit)
 {
-    expect_fatal({
-        {[] { runtime_error("attempt to divide by %d\n", 0); }, "attempt to divide by 0\n"},
-        {[] { runtime_error(error_slice_neg, "op"); }, "op : slice length cannot be negative\n"},
-        {[] { runtime_error(error_slice_length, "slice assign", 2, 3); },
-         "slice assign : sequence lengths are not the same (2 != 3)\n"},
-        {[] { runtime_error(error_slice_lbound, "slice", 0, 4); },
-         "slice : subscript 0 .. out of range [1..4]\n"},
-        {[] { runtime_error(error_slice_hbound, "slice", 9, 4); },
-         "slice : .. subscript 9 out of range [1..4]\n"},
-    });
     // abort flushes the streams and runs no crash routine.
     expect_child(
         [] {
@@ -37,7 +27,6 @@ TEST(Errors, ReportsCrashRoutinesMessageFileAndExit)
             wrap_abort(3);
         },
         "before", 3);
-
     // Crash routines run newest first, once; one that fails starts a new report and the rest still run.
     expect_child(
         [] {
@@ -60,17 +49,9 @@ TEST(Errors, ReportsCrashRoutinesMessageFileAndExit)
             runtime_error("late\n");
         },
         "b;a;|0|RUN_TIME_ERROR : late\n", 1);
-    // A crash message replaces the report, after the crash routines; the last one set counts.
-    expect_child(
-        [] {
-            wrap_crash_message(make_string("first"));
-            wrap_crash_message(42);
-            wrap_crash_routine(say_a);
-            runtime_error("hidden\n");
-        },
-        "a;42", 1);
 
-    // A crash file gets the report, "name:number" on its first line, even when a crash message hides it.
+    // A crash file gets the report, "name:number" on its first line, even when a crash message (the last
+    // one set) replaces the report after the crash routines.
     scratch_dir dir;
     std::string path = dir.path("crash.txt");
     std::ofstream(path) << "stale contents that must go\n";
@@ -88,10 +69,12 @@ TEST(Errors, ReportsCrashRoutinesMessageFileAndExit)
     expect_child(
         [&] {
             wrap_crash_file(make_string(path.c_str()));
-            wrap_crash_message(make_string("bye\n"));
+            wrap_crash_message(make_string("first"));
+            wrap_crash_message(42);
+            wrap_crash_routine(say_a);
             runtime_error("quiet\n");
         },
-        "bye\n", 1);
+        "a;42", 1);
     report = file_contents(path);
     EXPECT_EQ(report.substr(report.find('\n') + 1), "quiet\n\n");
 
