@@ -17,7 +17,6 @@ TEST_F(Builders, ConvertStringAndEmptyRepeats)
         vorn_handle x;
         const char *want;
     } texts[] = {{seq("{72,105.7}"), "Hi"},
-                 {seq("{300,-1.5}"), ",\xFF"},
                  {0xFFFFFFFF, "-1"},
                  {make_double(2.5), "2.5"},
                  {view_of(make_string("abcdef"), 2, 3), "bcd"}};

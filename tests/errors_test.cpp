@@ -19,14 +19,6 @@ void say_b() { printf("b;"); }
 
 TEST(Errors, ReportsCrashRoutinesMessageFileAndExit)
 {
-    // abort flushes the streams and runs no crash routine.
-    expect_child(
-        [] {
-            wrap_crash_routine(say_a);
-            printf("before");
-            wrap_abort(3);
-        },
-        "before", 3);
     // Crash routines run newest first, once; one that fails starts a new report and the rest still run.
     expect_child(
         [] {
@@ -39,16 +31,17 @@ TEST(Errors, ReportsCrashRoutinesMessageFileAndExit)
             runtime_error("first\n");
         },
         "RUN_TIME_ERROR : first\n[1]RUN_TIME_ERROR : again\nb;a;", 1);
-    // do_crash_routines empties the stack: the error path then runs none.
+    // do_crash_routines empties the stack; abort flushes the streams and runs no crash routine.
     expect_child(
         [] {
             wrap_crash_routine(say_a);
             wrap_crash_routine(say_b);
             do_crash_routines();
             printf("|%d|", error_count);
-            runtime_error("late\n");
+            wrap_crash_routine(say_a);
+            wrap_abort(3);
         },
-        "b;a;|0|RUN_TIME_ERROR : late\n", 1);
+        "b;a;|0|", 3);
 
     // A crash file gets the report, "name:number" on its first line, even when a crash message (the last
     // one set) replaces the report after the crash routines.
@@ -78,13 +71,7 @@ TEST(Errors, ReportsCrashRoutinesMessageFileAndExit)
     report = file_contents(path);
     EXPECT_EQ(report.substr(report.find('\n') + 1), "quiet\n\n");
 
-    // A crash file that cannot be created drops only the file copy; a program that never fails makes none.
-    expect_child(
-        [] {
-            wrap_crash_file(make_string("/nonexistent-dir/crash.txt"));
-            runtime_error("still reported\n");
-        },
-        "RUN_TIME_ERROR : still reported\n--> see /nonexistent-dir/crash.txt\n", 1);
+    // A program that never fails makes no crash file.
     std::remove(path.c_str());
     expect_child([&] { wrap_crash_file(make_string(path.c_str())); }, "", 0);
     EXPECT_NE(access(path.c_str(), F_OK), 0);
