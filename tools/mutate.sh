@@ -42,11 +42,11 @@ timeout=${MUTATE_TIMEOUT:-300}
 files=() kinds=() suites=() descs=() origs=() muts=()
 m() { files+=("$1"); kinds+=("$2"); suites+=("$3"); descs+=("$4"); origs+=("$5"); muts+=("$6"); }
 
-m src/core/object_store.cpp "off-by-one in a bound" "ObjectStore|Builders|Slice|Subscript|SubscriptSlice|PathAssign" \
+m src/core/object_store.cpp "off-by-one in a bound" "ObjectStore|Builders|Slice|Subscript|PathAssign" \
   "only_sequence writes in place into a sequence held twice (copy on write skipped)" \
   $'    if (r->count <= 1 && r->base == 0) {\n        news = r;' \
   $'    if (r->count <= 2 && r->base == 0) {\n        news = r;'
-m src/core/object_store.cpp "wrong release order" "ObjectStore|Builders|Slice|Subscript|SubscriptSlice|PathAssign" \
+m src/core/object_store.cpp "wrong release order" "ObjectStore|Builders|Slice|Subscript|PathAssign" \
   "only_sequence lets go of a view's base before copying the view's elements out of it" \
   $'    handle former_base = r->base;\n    r->data = copy_storage(*r);\n    r->base = 0;\n    r->count = 1;\n    drop_ref(former_base);' \
   $'    handle former_base = r->base;\n    drop_ref(former_base);\n    r->data = copy_storage(*r);\n    r->base = 0;\n    r->count = 1;'
@@ -82,11 +82,11 @@ m src/core/compound_assignment.cpp "missing release" "CompoundAssignment|Operato
   "add_to & co. beyond the fast cases keep the variable's reference on the old value" \
   $'    operand = code;\n    let_go(v);\n' \
   $'    operand = code;\n'
-m src/core/slicing.cpp "off-by-one in a bound" "Slice|Subscript|SubscriptSlice" \
+m src/core/slicing.cpp "off-by-one in a bound" "Slice|Subscript" \
   "slice accepts an upper bound one past the end" \
   $'    if (last < 1 || last > n)\n        runtime_error(error_slice_hbound, "slice", last, n);' \
   $'    if (last < 1 || last > n + 1)\n        runtime_error(error_slice_hbound, "slice", last, n);'
-m src/core/path_assignment.cpp "byte stored as a handle" "PathAssign|SubscriptSlice" \
+m src/core/path_assignment.cpp "byte stored as a handle" "PathAssign" \
   "subscript_assign of a byte into a bytesequence widens it to handles" \
   $'        if (is_byte(v)) {\n            bytes(rec(target))[i - 1] = static_cast<unsigned char>(v);' \
   $'        if (false && is_byte(v)) {\n            bytes(rec(target))[i - 1] = static_cast<unsigned char>(v);'
