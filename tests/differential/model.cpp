@@ -1,14 +1,11 @@
 // model.cpp -- the reference model: values, the operators and the element-wise
 // engine, order and equality, the sequence operations with their reports and
-// storage forms, reading numbers out of text, and the assignment forms.
+// storage forms, and the assignment forms along a path.
 #include "model.h"
 
-#include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace model {
@@ -16,7 +13,7 @@ namespace model {
 Value integer(int64_t v)
 {
     if (v < -1073741824 || v > 2147483647)
-        throw Undefined{"an integer outside the integer class"};
+        throw Undefined{};
     Value r;
     r.i = int32_t(v);
     return r;
@@ -47,18 +44,20 @@ Value text(const std::string &s)
     return seq(std::move(e), Form::bytes);
 }
 
-bool same(const Value &a, const Value &b)
+bool holds(const Value &got, const Value &want)
 {
-    if (a.kind != b.kind || a.size() != b.size())
+    if (want.kind == Value::Kind::any)
+        return true;
+    if (got.kind != want.kind || got.size() != want.size())
         return false;
-    if (a.is_int())
-        return a.i == b.i;
-    if (a.is_dbl())
-        return std::isnan(a.d) ? std::isnan(b.d) : std::memcmp(&a.d, &b.d, sizeof a.d) == 0;
-    for (size_t k = 0; k < a.size(); ++k)
-        if (!same(a.elems[k], b.elems[k]))
+    if (want.is_dbl())
+        return std::isnan(want.d) ? std::isnan(got.d) : std::memcmp(&got.d, &want.d, sizeof got.d) == 0;
+    if (want.form != Form::unknown && want.size() > 0 && got.form != want.form)
+        return false;
+    for (size_t k = 0; k < want.size(); ++k)
+        if (!holds(got.elems[k], want.elems[k]))
             return false;
-    return true;
+    return got.i == want.i;
 }
 
 std::string show(const Value &v)
@@ -66,11 +65,11 @@ std::string show(const Value &v)
     char buf[64];
     if (v.is_int())
         return std::to_string(v.i);
-    if (v.is_dbl()) {
-        std::snprintf(buf, sizeof buf, "%.17g", v.d);
-        return std::strpbrk(buf, ".enai") ? buf : std::string(buf) + ".0";
-    }
-    std::string s = v.bytes() ? "b{" : v.form == Form::unknown && v.size() ? "?{" : "{";
+    if (v.is_dbl())
+        return std::snprintf(buf, sizeof buf, "%.17gd", v.d), buf;
+    if (!v.is_seq())
+        return "?";
+    std::string s = v.bytes() ? "b{" : "{";
     for (size_t k = 0; k < v.size(); ++k)
         s += (k ? "," : "") + show(v.elems[k]);
     return s + "}";
@@ -90,260 +89,6 @@ std::string format(const char *fmt, ...)
 }
 
 const char *const divide_by_zero = "attempt to divide by 0\n";
-
-bool all_bytes(const std::vector<Value> &v)
-{
-    for (const Value &e : v)
-        if (!e.is_byte())
-            return false;
-    return true;
-}
-
-// Bytes where the rule holds and every element is a byte.
-Form form_of(bool bytes_rule, bool bytes) { return bytes_rule && bytes ? Form::bytes : Form::words; }
-bool stored_nonpositive(const Value &s) { return s.size() == 0 || s.bytes(); }
-
-// A double used as a 32-bit integer: out of range or NaN gives 0x80000000.
-int32_t as_i32(double d)
-{
-    return std::isnan(d) || d >= 2147483648.0 || d <= -2147483649.0 ? INT32_MIN : int32_t(d);
-}
-double num(const Value &a) { return a.is_int() ? a.i : a.d; }
-bool truth(const Value &a) { return a.is_int() ? a.i != 0 : as_i32(a.d) != 0; }
-Value boolean(bool b) { return integer(b ? 1 : 0); }
-
-Value relation(int code, double x, double y)
-{
-    // clang-format off
-    switch (code) {
-    case c_gt: return boolean(x > y);
-    case c_lt: return boolean(x < y);
-    case c_eq: return boolean(x == y);
-    case c_ne: return boolean(x != y);
-    case c_ge: return boolean(x >= y);
-    default: return boolean(x <= y);
-    }
-    // clang-format on
-}
-
-Value bits(int code, int32_t x, int32_t y)
-{
-    uint32_t ux = uint32_t(x), uy = uint32_t(y);
-    return integer(int32_t(code == c_or_bits ? ux | uy : code == c_xor_bits ? ux ^ uy : ux & uy));
-}
-
-// +, - and * of two integers: an integer when the result fits and lies above -805306368.
-Value integer_arithmetic(int code, int32_t a, int32_t b)
-{
-    int64_t r = code == c_add ? int64_t(a) + b : code == c_sub ? int64_t(a) - b : int64_t(a) * b;
-    if (r >= INT32_MIN && r <= INT32_MAX && r > -805306368)
-        return integer(r);
-    double x = a, y = b;
-    return dbl(code == c_add ? x + y : code == c_sub ? x - y : x * y);
-}
-
-Value integer_power(int32_t a, int32_t b)
-{
-    if (b == 1)
-        return integer(a);
-    if (a == 2 && b >= 0 && b <= 30)
-        return integer(int64_t(1) << b);
-    if (b == 2 && int64_t(a) * a <= INT32_MAX)
-        return integer(int64_t(a) * a);
-    if (b == 0)
-        return integer(1);
-    double p = std::pow(double(a), double(b));
-    if (p > 2147483647.0 || p < -1073741824.0)
-        return dbl(p);
-    return integer(int64_t(std::floor(p + 0.5)));
-}
-
-Value with_double(int code, const Value &a, const Value &b);
-
-Value two_integers(int code, int32_t a, int32_t b)
-{
-    // clang-format off
-    switch (code) {
-    case c_add: case c_sub: case c_mul: return integer_arithmetic(code, a, b);
-    case c_div: {
-        if (b == 0)
-            throw Fatal{divide_by_zero};
-        if (a % b != 0)
-            return dbl(double(a) / double(b));
-        int64_t q = int64_t(a) / b;
-        if (q <= -805306368)
-            throw Undefined{"an exact quotient at or below -805306368"};
-        return integer(q);
-    }
-    // clang-format on
-    case c_rem:
-        if (b == 0)
-            throw Fatal{"Can't get remainder of a number divided by 0\n"};
-        return integer(a % b);
-    case c_power:
-        return integer_power(a, b);
-    default:  // the logical, bitwise and relational operators
-        return with_double(code, integer(a), integer(b));
-    }
-}
-
-// Two atoms (of which at least one is a double, for the arithmetic operators).
-Value with_double(int code, const Value &a, const Value &b)
-{
-    double x = num(a), y = num(b);
-    // clang-format off
-    switch (code) {
-    case c_and: return boolean(truth(a) && truth(b));
-    case c_or: return boolean(truth(a) || truth(b));
-    case c_xor: return boolean(truth(a) != truth(b));
-    case c_or_bits: case c_xor_bits: case c_and_bits: return bits(code, a.is_int() ? a.i : as_i32(a.d), b.is_int() ? b.i : as_i32(b.d));
-    case c_add: return dbl(x + y);
-    case c_sub: return dbl(x - y);
-    case c_mul: return dbl(x * y);
-    case c_div: case c_rem:
-        if (y == 0.0)
-            throw Fatal{divide_by_zero};
-        return dbl(code == c_div ? x / y : std::fmod(x, y));
-    case c_power: return dbl(std::pow(x, y));
-    default: return relation(code, x, y);
-    }
-    // clang-format on
-}
-
-int lower_case(int c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
-int upper_case(int c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
-
-Value atom_uop(int code, const Value &x)
-{
-    if (x.is_dbl()) {
-        double d = x.d;
-        // clang-format off
-        switch (code) {
-        case c_not: return dbl(d == 0.0 ? 1.0 : 0.0);
-        case c_neg: return dbl(-d);
-        case c_not_bits: return integer(~as_i32(d));
-        case c_floor:
-            if (std::isnan(d) || d == 2147483647.0)
-                throw Undefined{"floor of NaN or of exactly 2147483647.0"};
-            return d >= -1073741824.0 && d <= 2147483647.0 ? integer(int64_t(std::floor(d)))
-                                                           : dbl(std::floor(d));
-        default:
-            return dbl(d);  // upper, lower
-        }
-        // clang-format on
-    }
-    // clang-format off
-    switch (code) {
-    case c_not: return boolean(x.i == 0);
-    case c_neg: return x.i > 1073741824 ? dbl(-double(x.i)) : integer(-int64_t(x.i));
-    case c_not_bits: return integer(~x.i);
-    case c_floor: return x;
-    case c_upper: return integer(upper_case(int16_t(x.i)));
-    default: return integer(lower_case(int16_t(x.i)));
-    }
-    // clang-format on
-}
-
-}  // namespace
-
-Value engine(int code, const Value &a, const Value &b)
-{
-    if (code == c_concat)
-        return concat(a, b);
-    if (a.is_atom() && b.is_atom())
-        return a.is_int() && b.is_int() ? two_integers(code, a.i, b.i) : with_double(code, a, b);
-    std::vector<Value> out;
-    if (a.is_seq() && b.is_seq() && a.size() != b.size())
-        throw Fatal{format("Sequence lengths are not the same (%d %d)\n", int(a.size()), int(b.size()))};
-    const Value &s = a.is_seq() ? a : b;
-    for (size_t k = 0; k < s.size(); ++k)
-        out.push_back(engine(code, a.is_seq() ? a.elems[k] : a, b.is_seq() ? b.elems[k] : b));
-    bool source_bytes = a.bytes() || b.bytes();
-    bool bytes = all_bytes(out);
-    return seq(std::move(out), form_of(source_bytes, bytes));
-}
-
-Value binary_routine(int code, const Value &a, const Value &b, bool *second_untouched)
-{
-    *second_untouched = false;
-    if ((code == c_and || code == c_or) && a.is_int()) {
-        if ((a.i == 0) == (code == c_and)) {
-            *second_untouched = true;
-            return code == c_and ? integer(0) : a;
-        }
-        if (b.is_int())
-            return b;
-        if (code == c_or)
-            return engine(c_or, integer(0), b);
-    }
-    if (code == c_div && b.is_int() && b.i == 0)
-        throw Fatal{divide_by_zero};
-    return engine(code, a, b);
-}
-
-namespace {
-
-Value unary_engine(int code, const Value &x)
-{
-    if (x.is_atom())
-        return atom_uop(code, x);
-    std::vector<Value> out;
-    for (const Value &e : x.elems)
-        out.push_back(unary_engine(code, e));
-    bool bytes = all_bytes(out);
-    return seq(std::move(out), form_of(x.bytes(), bytes));
-}
-
-}  // namespace
-
-Value unary_routine(int code, const Value &x)
-{
-    // The inline integer forms of upper and lower map the whole integer.
-    if (x.is_int() && (code == c_upper || code == c_lower))
-        return integer(code == c_upper ? upper_case(x.i) : lower_case(x.i));
-    return unary_engine(code, x);
-}
-
-int32_t compare(const Value &a, const Value &b)
-{
-    if (a.is_atom() && b.is_atom()) {
-        if (a.is_int() && b.is_int())
-            return a.i > b.i ? 1 : a.i < b.i ? -1 : 0;
-        return num(a) > num(b) ? 1 : num(a) < num(b) ? -1 : 0;
-    }
-    if (a.is_atom() || b.is_atom())
-        return a.is_atom() ? -1 : 1;
-    for (size_t k = 0; k < std::min(a.size(), b.size()); ++k)
-        if (int32_t c = compare(a.elems[k], b.elems[k]))
-            return c;
-    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
-bool equal(const Value &a, const Value &b)
-{
-    if (a.is_atom() && b.is_atom())
-        return a.is_int() && b.is_int() ? a.i == b.i : num(a) == num(b);
-    if (a.is_atom() || b.is_atom() || a.size() != b.size())
-        return false;
-    for (size_t k = 0; k < a.size(); ++k)
-        if (!equal(a.elems[k], b.elems[k]))
-            return false;
-    return true;
-}
-
-int32_t bool_relation(int code, const Value &a, const Value &b)
-{
-    if (a.is_int() && b.is_int())
-        return two_integers(code, a.i, b.i).i;
-    if (code == c_eq || code == c_ne)
-        return equal(a, b) == (code == c_eq);
-    return relation(code, compare(a, b), 0).i;
-}
-
-// ---- sequences -------------------------------------------------------------------
-
-namespace {
-
 std::string atom_error(const char *op) { return format("%s : cann't operate on a Atom .\n", op); }
 std::string subscript_error(const char *op)
 {
@@ -362,14 +107,201 @@ std::string hbound(const char *op, int64_t i, int64_t n)
     return format("%s : .. subscript %d out of range [1..%d]\n", op, int(i), int(n));
 }
 
+// Bytes where the rule allows them and every element is a byte.
+Form form_of(bool bytes_rule, const std::vector<Value> &e)
+{
+    for (const Value &x : e)
+        bytes_rule = bytes_rule && x.is_byte();
+    return bytes_rule ? Form::bytes : Form::words;
+}
+bool stored_nonpositive(const Value &s) { return s.size() == 0 || s.bytes(); }
+
+// A double used as a 32-bit integer: out of range or NaN gives 0x80000000.
+int32_t as_i32(double d)
+{
+    return std::isnan(d) || d >= 2147483648.0 || d <= -2147483649.0 ? INT32_MIN : int32_t(d);
+}
+double num(const Value &a) { return a.is_int() ? a.i : a.d; }
+int32_t bits_of(const Value &a) { return a.is_int() ? a.i : as_i32(a.d); }
+Value boolean(bool b) { return integer(b ? 1 : 0); }
+
+Value integer_power(int32_t a, int32_t b)
+{
+    if (b == 1 || b == 0)
+        return integer(b ? a : 1);
+    if (a == 2 && b > 0 && b <= 30)
+        return integer(int64_t(1) << b);
+    if (b == 2 && int64_t(a) * a <= INT32_MAX)
+        return integer(int64_t(a) * a);
+    double p = std::pow(double(a), double(b));
+    if (p > 2147483647.0 || p < -1073741824.0)
+        return dbl(p);
+    return integer(int64_t(std::floor(p + 0.5)));
+}
+
+// Two atoms: integers stay integers where the result fits above -805306368.
+Value atoms(int code, const Value &a, const Value &b)
+{
+    bool ints = a.is_int() && b.is_int();
+    double x = num(a), y = num(b), r = 0;
+    uint32_t ux = uint32_t(bits_of(a)), uy = uint32_t(bits_of(b));
+    bool p = bits_of(a) != 0, q = bits_of(b) != 0;
+    switch (code) {
+    case c_add:
+    case c_sub:
+    case c_mul:
+        r = code == c_add ? x + y : code == c_sub ? x - y : x * y;
+        return ints && r > -805306368 && r <= INT32_MAX ? integer(int64_t(r)) : dbl(r);
+    case c_div:
+    case c_rem:
+        if (y == 0.0)
+            throw Fatal{ints && code == c_rem ? "Can't get remainder of a number divided by 0\n" : divide_by_zero};
+        if (ints && code == c_rem)
+            return integer(a.i % b.i);
+        if (!ints || a.i % b.i != 0)
+            return dbl(code == c_div ? x / y : std::fmod(x, y));
+        if (a.i / b.i <= -805306368)
+            throw Undefined{};
+        return integer(a.i / b.i);
+    case c_power:
+        return ints ? integer_power(a.i, b.i) : dbl(std::pow(x, y));
+    case c_and:
+    case c_or:
+    case c_xor:
+        return boolean(code == c_and ? p && q : code == c_or ? p || q : p != q);
+    case c_or_bits:
+    case c_xor_bits:
+    case c_and_bits:
+        return integer(int32_t(code == c_or_bits ? ux | uy : code == c_xor_bits ? ux ^ uy : ux & uy));
+    case c_gt:
+        return boolean(x > y);
+    case c_lt:
+        return boolean(x < y);
+    case c_eq:
+        return boolean(x == y);
+    case c_ne:
+        return boolean(x != y);
+    case c_ge:
+        return boolean(x >= y);
+    default:
+        return boolean(x <= y);
+    }
+}
+
+int lower_case(int c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+int upper_case(int c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
+
+Value atom_unary(int code, const Value &x)
+{
+    double d = num(x);
+    if (code == c_not)
+        return x.is_int() ? boolean(x.i == 0) : dbl(d == 0.0);
+    if (code == c_neg)
+        return x.is_int() && x.i <= 1073741824 ? integer(-int64_t(x.i)) : dbl(-d);
+    if (code == c_not_bits)
+        return integer(~bits_of(x));
+    if (x.is_dbl() && code == c_floor && (std::isnan(d) || d == 2147483647.0))
+        throw Undefined{};
+    if (x.is_dbl() && code == c_floor)
+        return d >= -1073741824.0 && d <= 2147483647.0 ? integer(int64_t(std::floor(d))) : dbl(std::floor(d));
+    if (x.is_dbl() || code == c_floor)
+        return x;
+    return integer(code == c_upper ? upper_case(int16_t(x.i)) : lower_case(int16_t(x.i)));
+}
+
+Value unary_engine(int code, const Value &x)
+{
+    if (x.is_atom())
+        return atom_unary(code, x);
+    std::vector<Value> out;
+    for (const Value &e : x.elems)
+        out.push_back(unary_engine(code, e));
+    Form form = form_of(x.bytes(), out);
+    return seq(std::move(out), form);
+}
+
+}  // namespace
+
+Value engine(int code, const Value &a, const Value &b)
+{
+    if (code == c_concat)
+        return concat(a, b);
+    if (a.is_atom() && b.is_atom())
+        return atoms(code, a, b);
+    if (a.is_seq() && b.is_seq() && a.size() != b.size())
+        throw Fatal{format("Sequence lengths are not the same (%d %d)\n", int(a.size()), int(b.size()))};
+    const Value &s = a.is_seq() ? a : b;
+    std::vector<Value> out;
+    for (size_t k = 0; k < s.size(); ++k)
+        out.push_back(engine(code, a.is_seq() ? a.elems[k] : a, b.is_seq() ? b.elems[k] : b));
+    Form form = form_of(a.bytes() || b.bytes(), out);
+    return seq(std::move(out), form);
+}
+
+Value binary_routine(int code, const Value &a, const Value &b, bool *second_untouched)
+{
+    *second_untouched = (code == c_and || code == c_or) && a.is_int() && (a.i == 0) == (code == c_and);
+    if (*second_untouched)
+        return code == c_and ? integer(0) : a;
+    if ((code == c_and || code == c_or) && a.is_int())
+        return b.is_int() ? b : engine(code, integer(code == c_and), b);
+    if (code == c_div && b.is_int() && b.i == 0)
+        throw Fatal{divide_by_zero};
+    return engine(code, a, b);
+}
+
+Value unary_routine(int code, const Value &x)
+{
+    // The inline integer forms of upper and lower map the whole integer.
+    if (x.is_int() && (code == c_upper || code == c_lower))
+        return integer(code == c_upper ? upper_case(x.i) : lower_case(x.i));
+    return unary_engine(code, x);
+}
+
+int32_t compare(const Value &a, const Value &b)
+{
+    if (a.is_atom() && b.is_atom())
+        return num(a) > num(b) ? 1 : num(a) < num(b) ? -1 : 0;
+    if (a.is_atom() || b.is_atom())
+        return a.is_atom() ? -1 : 1;
+    for (size_t k = 0; k < std::min(a.size(), b.size()); ++k)
+        if (int32_t c = compare(a.elems[k], b.elems[k]))
+            return c;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+bool equal(const Value &a, const Value &b)
+{
+    if (a.is_atom() && b.is_atom())
+        return num(a) == num(b);
+    if (a.is_atom() || b.is_atom() || a.size() != b.size())
+        return false;
+    for (size_t k = 0; k < a.size(); ++k)
+        if (!equal(a.elems[k], b.elems[k]))
+            return false;
+    return true;
+}
+
+int32_t bool_relation(int code, const Value &a, const Value &b)
+{
+    if (a.is_int() && b.is_int())
+        return atoms(code, a, b).i;
+    if (code == c_eq || code == c_ne)
+        return equal(a, b) == (code == c_eq);
+    return atoms(code, integer(compare(a, b)), integer(0)).i;
+}
+
+// ---- sequences -------------------------------------------------------------------
+
+namespace {
+
 // An integer, or a double holding an integral 32-bit value other than -2147483648.
 int64_t position(const Value &k, const char *op)
 {
     if (k.is_int())
         return k.i;
-    double t = k.is_dbl() ? std::trunc(k.d) : NAN;
-    if (!std::isnan(t) && t > -2147483648.0 && t < 2147483648.0 && t == k.d)
-        return int64_t(t);
+    if (k.is_dbl() && k.d > -2147483648.0 && k.d < 2147483648.0 && std::trunc(k.d) == k.d)
+        return int64_t(k.d);
     throw Fatal{subscript_error(op)};
 }
 
@@ -380,61 +312,62 @@ const Value &key_list(const Value &s, const char *malformed)
 {
     if (!s.is_seq() || s.size() != 2 || !s.words())
         throw Fatal{malformed};
-    const Value &keys = s.elems[0];
-    if (!keys.is_seq() || (keys.size() > 0 && !keys.words()))
-        throw Undefined{"a MAP whose key list is not a list of handles"};
-    return keys;
+    if (!s.elems[0].is_seq() || s.elems[0].bytes())
+        throw Undefined{};
+    return s.elems[0];
 }
 
 Value part(const Value &s, size_t from, size_t count)
 {
-    return seq(std::vector<Value>(s.elems.begin() + long(from), s.elems.begin() + long(from + count)),
-               s.form);
+    return seq(std::vector<Value>(s.elems.begin() + long(from), s.elems.begin() + long(from + count)), s.form);
+}
+
+Value without(const Value &s, size_t k)
+{
+    Value r = s;
+    r.elems.erase(r.elems.begin() + long(k));
+    return seq(r.elems, s.form);
 }
 
 }  // namespace
 
-int32_t cam_key_index(const Value &list, const Value &key)
+int32_t key_index(const Value &keys, const Value &key)
 {
-    int64_t lo = 0, hi = int64_t(list.size()) - 1, mid = 0;
-    int32_t c = 0;
-    if (list.size() == 0)
-        return -1;
+    int64_t lo = 0, hi = int64_t(keys.size()) - 1;
     while (lo <= hi) {
-        mid = (lo + hi) / 2;
-        c = compare(key, list.elems[size_t(mid)]);
+        int64_t mid = (lo + hi) / 2;
+        int32_t c = compare(key, keys.elems[size_t(mid)]);
         if (c == 0)
             return int32_t(mid + 1);
         (c < 0 ? hi : lo) = c < 0 ? mid - 1 : mid + 1;
     }
-    return int32_t(-((c < 0 ? mid : mid + 1) + 1));
+    return int32_t(-lo - 1);
 }
 
-Value build_sequence(const std::vector<Value> &elems) { return seq(elems, form_of(true, all_bytes(elems))); }
+Value build_sequence(const std::vector<Value> &elems) { return seq(elems, form_of(true, elems)); }
 
 Value repeat(const Value &x, const Value &n)
 {
     if (!n.is_int())
         throw Fatal{"sec. arg of repeat must be a integer\n"};
     if (n.i < 0)
-        throw Undefined{"a negative count for repeat"};
-    return seq(std::vector<Value>(size_t(n.i), x), form_of(true, x.is_byte()));
+        throw Undefined{};
+    return build_sequence(std::vector<Value>(size_t(n.i), x));
 }
 
 Value subscript(const Value &s0, const Value &i0)
 {
     const Value *s = &s0;
-    int64_t i;
+    int64_t i = 0;
+    if (i0.is_seq() && s->is_int() && s->i == 0)
+        return integer(0);
+    if (i0.is_seq() && s->is_atom())
+        throw Undefined{};
     if (i0.is_seq()) {
-        if (s->is_int() && s->i == 0)
-            return integer(0);
-        if (s->is_atom())
-            throw Undefined{"a key applied to an atom other than 0"};
-        int32_t j = cam_key_index(key_list(*s, "No valid MAP construction !"), i0);
-        if (j < 0)
+        i = key_index(key_list(*s, "No valid MAP construction !"), i0);
+        if (i < 0)
             throw Fatal{"Key (in MAP or CAM structure) not found !"};
         s = &s->elems[1];
-        i = j;
     } else {
         i = position(i0, "subscript");
     }
@@ -467,13 +400,11 @@ Value slice(const Value &s, const Value &lo0, const Value &hi0)
 Value concat(const Value &a, const Value &b)
 {
     std::vector<Value> e = a.is_seq() ? a.elems : std::vector<Value>{a};
-    if (b.is_seq())
-        e.insert(e.end(), b.elems.begin(), b.elems.end());
-    else
-        e.push_back(b);
+    const Value *tail = b.is_seq() ? b.elems.data() : &b;
+    e.insert(e.end(), tail, tail + (b.is_seq() ? b.size() : 1));
     bool rule = (a.is_seq() ? stored_nonpositive(a) : a.is_byte()) &&
                 (b.is_seq() ? stored_nonpositive(b) : b.is_byte());
-    return seq(std::move(e), form_of(rule, true));
+    return seq(std::move(e), rule ? Form::bytes : Form::words);
 }
 
 Value insert(const Value &s, const Value &x, const Value &k0)
@@ -484,25 +415,13 @@ Value insert(const Value &s, const Value &x, const Value &k0)
     if (!s.is_seq())
         throw Fatal{atom_error("insert")};
     int64_t n = int64_t(s.size());
-    if (k < 0)
-        k += n + 1;
+    k += k < 0 ? n + 1 : 0;
     if (k < 0 || k > n)
         throw Fatal{bound("insert", k, n)};
     std::vector<Value> e = s.elems;
     e.insert(e.begin() + k, x);
-    return seq(std::move(e), form_of(stored_nonpositive(s) && x.is_byte(), true));
+    return seq(std::move(e), stored_nonpositive(s) && x.is_byte() ? Form::bytes : Form::words);
 }
-
-namespace {
-
-Value without(const Value &s, size_t k)
-{
-    std::vector<Value> e = s.elems;
-    e.erase(e.begin() + long(k));
-    return seq(std::move(e), s.form);
-}
-
-}  // namespace
 
 Value removeindex(const Value &s, const Value &k0, bool *absent)
 {
@@ -510,15 +429,13 @@ Value removeindex(const Value &s, const Value &k0, bool *absent)
     if (!s.is_seq())
         throw Fatal{atom_error("remove")};
     if (k0.is_seq()) {
-        int32_t j = cam_key_index(key_list(s, "No valid Map construction !"), k0);
-        if (j < 0) {
-            *absent = true;
+        int32_t j = key_index(key_list(s, "No valid Map construction !"), k0);
+        *absent = j < 0;
+        if (j < 0)
             return seq({}, Form::words);
-        }
-        const Value &values = s.elems[1];
-        if (!values.is_seq() || values.size() < size_t(j))
-            throw Undefined{"a MAP whose value list is shorter than its keys"};
-        return seq({without(s.elems[0], size_t(j - 1)), without(values, size_t(j - 1))}, Form::words);
+        if (!s.elems[1].is_seq() || s.elems[1].size() < size_t(j))
+            throw Undefined{};
+        return seq({without(s.elems[0], size_t(j - 1)), without(s.elems[1], size_t(j - 1))}, Form::words);
     }
     int64_t n = int64_t(s.size()), k = from_end(position(k0, "remove"), n);
     if (k < 1 || k > n)
@@ -537,19 +454,10 @@ int64_t start_of(const Value &x, const Value &s, const Value &k, bool converted,
     if (!s.is_seq() || !(x.is_seq() || !std::strcmp(op, "find_from")))
         throw Fatal{atom_error(atom)};
     if (start < 0)
-        throw Undefined{"a negative start"};
+        throw Undefined{};
     if (start > int64_t(s.size()))
         throw Fatal{bound(op, start, int64_t(s.size()))};
     return start;
-}
-
-bool element_matches(const Value &x, const Value &e)
-{
-    if (x.is_int())
-        return e.is_int() && e.i == x.i;
-    if (x.is_seq())
-        return e.is_seq() && equal(x, e);
-    return e.is_dbl() && e.d == x.d;
 }
 
 }  // namespace
@@ -558,7 +466,7 @@ int32_t find_from(const Value &x, const Value &s, const Value &k0, bool converte
 {
     int64_t k = start_of(x, s, k0, converted, "find_from", "find's second argument");
     for (int64_t i = k; i < int64_t(s.size()); ++i)
-        if (element_matches(x, s.elems[size_t(i)]))
+        if (s.elems[size_t(i)].kind == x.kind && equal(x, s.elems[size_t(i)]))
             return int32_t(i + 1);
     return 0;
 }
@@ -573,8 +481,6 @@ int32_t match_from(const Value &x, const Value &s, const Value &k0, bool convert
     return 0;
 }
 
-// ---- text --------------------------------------------------------------------------
-
 std::string text_of(const Value &x)
 {
     if (x.is_int())
@@ -588,89 +494,10 @@ std::string text_of(const Value &x)
         if (e.is_seq())
             throw Fatal{"sequence found inside character string"};
         if (e.is_dbl() && !(std::fabs(e.d) < 2147483648.0))
-            throw Undefined{"a character from a double outside the 32-bit range"};
+            throw Undefined{};
         s += char((e.is_int() ? e.i : int32_t(e.d)) & 0xFF);
     }
     return s;
-}
-
-namespace {
-
-bool digit(char c) { return c >= '0' && c <= '9'; }
-Value pair(int32_t status, const Value &value, Form form) { return seq({integer(status), value}, form); }
-Value failure(Form form) { return pair(1, integer(0), form); }
-
-Value number_after_hash(const std::string &t, size_t p)
-{
-    uint32_t v = 0;
-    bool octal = p < t.size() && (t[p] == 'o' || t[p] == 'O');
-    for (p += octal; p < t.size() && (octal ? digit(t[p]) : std::isxdigit((unsigned char)t[p])); ++p)
-        v = octal ? v * 8 + uint32_t(t[p] - '0')
-                  : v * 16 + uint32_t(digit(t[p]) ? t[p] - '0' : (t[p] | 0x20) - 'a' + 10);
-    if ((v & 0xC0000000u) == 0x80000000u)
-        throw Undefined{"a # number outside the integer class"};
-    return pair(0, integer(int32_t(v)), Form::unknown);
-}
-
-size_t digits(const std::string &t, size_t p)
-{
-    while (p < t.size() && digit(t[p]))
-        ++p;
-    return p;
-}
-
-Value parse_number(std::string t)
-{
-    size_t n = t.size();
-    while (n > 0 && (signed char)t[n - 1] <= 32)
-        --n;
-    if (n == 0)
-        return failure(Form::unknown);
-    t.resize(n);
-    size_t start = t.find_first_not_of(' '), p = start;
-    if (t[start] == '#')
-        return number_after_hash(t, start + 1);
-    bool fractional = false;
-    p += t[p] == '+' || t[p] == '-';
-    bool leading_point = p < n && t[p] == '.';
-    p += leading_point;
-    fractional = leading_point;
-    if (p >= n || !digit(t[p]))
-        return failure(Form::unknown);
-    p = digits(t, p);
-    if (!leading_point && p < n && t[p] == '.') {
-        if (p == n - 1)
-            t.resize(--n);  // "12." reads as the integer 12
-        else
-            fractional = true, p = digits(t, p + 1);
-    }
-    if (p < n && (t[p] == 'e' || t[p] == 'E')) {
-        fractional = true;
-        p += 1 + (p + 1 < n && (t[p + 1] == '+' || t[p + 1] == '-'));
-        p = digits(t, p);
-    }
-    if (p != n)
-        return failure(Form::unknown);
-    std::string number = t.substr(start);
-    if (fractional)
-        return pair(0, dbl(std::atof(number.c_str())), Form::words);
-    errno = 0;
-    long v = std::strtol(number.c_str(), nullptr, 10);
-    if (errno == ERANGE || v > 2147483647L || v < -1073741824L)
-        return failure(Form::unknown);
-    return pair(0, integer(v), Form::unknown);
-}
-
-}  // namespace
-
-Value wrap_value(const Value &x)
-{
-    if (x.is_atom()) {
-        if (!x.is_byte())
-            throw Undefined{"wrap_value of an atom that is not a character code"};
-        return digit(char(x.i)) ? pair(0, integer(x.i - '0'), Form::bytes) : failure(Form::bytes);
-    }
-    return parse_number(text_of(x).c_str());
 }
 
 // ---- the assignment forms, along a path of positions ---------------------------
@@ -684,13 +511,13 @@ int64_t index_at(const Value &p, const Value &k, const char *name, bool inner, b
     if (k.is_seq() && slice && !inner)
         throw Fatal{subscript_error(name)};
     if (k.is_seq())
-        throw Undefined{"a key in an assignment path"};
+        throw Undefined{};
     int64_t idx = position(k, name);
     if (!p.is_seq())
         throw Fatal{atom_error("assign subscript")};
     int64_t stored = inner && p.bytes() ? -int64_t(p.size()) : int64_t(p.size());
     if (idx < 0 && stored < 0)
-        throw Undefined{"a negative position walking into bytes"};
+        throw Undefined{};
     idx = from_end(idx, stored);
     if (idx < 1 || idx > stored)
         throw Fatal{slice ? lbound(name, idx, stored) : bound(name, idx, stored)};
@@ -708,7 +535,6 @@ Value *walk(Value &var, const std::vector<Value> &path, const char *name, bool s
 
 }  // namespace
 
-// code < 0: the plain assignment.
 void element_assign(int code, Value &var, const Value &v, const std::vector<Value> &path)
 {
     const char *name = code < 0 ? "subscript assign" : "arth_assign";
@@ -726,19 +552,15 @@ int64_t slice_assign(int code, Value &var, const Value &hi0, const Value &v, con
     int64_t lo = index_at(*p, path.back(), name, false, true), m = int64_t(p->size());
     if (hi0.is_seq())
         throw Fatal{subscript_error(name)};
-    int64_t hi = from_end(position(hi0, name), m);
+    int64_t hi = from_end(position(hi0, name), m), c = hi - lo + 1;
     if (hi < 1 || hi > m)
         throw Fatal{hbound(name, hi, m)};
-    int64_t c = hi - lo + 1;
     if (c < 0)
         throw Fatal{format("%s : slice length cannot be negative\n", name)};
-    if (c == 0)
-        return 0;
-    if (v.is_seq() && int64_t(v.size()) != c)
-        throw Fatal{
-            format("%s : sequence lengths are not the same (%d != %d)\n", name, int(c), int(v.size()))};
+    if (c > 0 && v.is_seq() && int64_t(v.size()) != c)
+        throw Fatal{format("%s : sequence lengths are not the same (%d != %d)\n", name, int(c), int(v.size()))};
     // A list of handles widens the target; bytes into bytes stay bytes.
-    if (v.words() || (code < 0 && v.is_seq() && !p->bytes()))
+    if (c > 0 && (v.words() || (code < 0 && v.is_seq() && !p->bytes())))
         p->form = Form::words;
     for (int64_t t = 0; t < c; ++t) {
         Value &slot = p->elems[size_t(lo - 1 + t)];
