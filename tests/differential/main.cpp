@@ -39,17 +39,10 @@ struct Arg {
     int pad = 0;
 };
 
-// An operation, its variant (which routine of a family) or operator code, the
-// variable it stores into or changes, and its arguments.
-enum Op { literal, copy, binary, unary, order, subscript_op, slice_op, concat_op, insert_op, remove_op };
-enum Op2 { search = remove_op + 1, repeat_op, build_op, value_op, compound, element_assign, slice_assign_op };
-const int weights[] = {8, 4, 14, 6, 6, 6, 6, 6, 8, 4, 10, 3, 4, 4, 5, 19, 12};
-const int binary_codes[] = {0, 1, 2, 3, 21, 27, 4, 5, 6, 17, 15, 16, 7, 8, 11, 12, 9, 10, 0, 1, 2};
-const int unary_codes[] = {13, 14, 18, 20, 30, 31};
-const int assign_codes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15, 16, 17, 19, 21, 27, 0, 1, 19};
-
+// A step: its row in the operation table, the operator code (-1 for none),
+// the variable it stores into or changes, and its arguments.
 struct Step {
-    int op = 0, variant = 0, code = -1, dst = 0;
+    int op = 0, code = -1, dst = 0;
     std::vector<Arg> args;
 };
 
@@ -59,13 +52,32 @@ struct Reading {
     int status;
     double value;
 };
-const Reading readings[] = {
-    {"42", 0, 42},          {"+42", 0, 42},        {"  42", 0, 42},      {"42  ", 0, 42},
-    {"-1073741825", 1, 0},  {"2147483648", 1, 0},  {"12.", 0, 12},       {"12.5", 2, 12.5},
-    {".5", 2, 0.5},         {"1e3", 2, 1000},      {"1.2.3", 1, 0},      {"0x10", 1, 0},
-    {"", 1, 0},             {"#FF", 0, 255},       {"#o17", 0, 15},      {"#af", 0, 175},
-    {"#", 0, 0},            {"#C0000000", 0, -1073741824}, {"-0", 0, 0}, {"1E+2\n", 2, 100},
-    {"abc", 1, 0},          {"-7", 0, -7}};
+const Reading readings[] = {{"42", 0, 42},    {"+42", 0, 42},        {"  42", 0, 42},
+                            {"42  ", 0, 42},  {"-1073741825", 1, 0}, {"2147483648", 1, 0},
+                            {"12.", 0, 12},   {"12.5", 2, 12.5},     {".5", 2, 0.5},
+                            {"1e3", 2, 1000}, {"1.2.3", 1, 0},       {"0x10", 1, 0},
+                            {"", 1, 0},       {"#FF", 0, 255},       {"#o17", 0, 15},
+                            {"#af", 0, 175},  {"#", 0, 0},           {"#C0000000", 0, -1073741824},
+                            {"-0", 0, 0},     {"1E+2\n", 2, 100},    {"abc", 1, 0},
+                            {"-7", 0, -7}};
+
+struct Generator;
+struct Expect;
+using Draw = void (Generator::*)(Step &);
+using Call = vorn_handle (*)(const Step &, const vorn_handle *a, int32_t n);
+using Model = Value (*)(Expect &);
+// A row: a routine's name, weight, how its arguments are drawn, the family
+// member it is (variant), how vorn is called and what the model expects.
+struct Row {
+    const char *name;
+    int weight;
+    Draw draw;
+    int variant;
+    Call call;
+    Model model;
+};
+extern const Row ops[];
+extern const int nops;
 
 // ---- the generator ---------------------------------------------------------------
 
@@ -81,11 +93,11 @@ struct Generator {
 
     Value atom()
     {
-        static const int32_t ints[] = {0,          1,           2,          -1,         127,       128,
-                                       255,        256,         'a',        'Z',        1073741823, 1073741824,
-                                       2147483647, -1073741824, -805306367, -805306368, 46341};
-        static const double reals[] = {0.0, -0.0,         0.5,           -2.5, 3.0, 3e9, 2147483648.0,
-                                       1e300, -1073741824.0, 255.0, NAN, INFINITY};
+        static const int32_t ints[] = {
+            0,   1,          2,          -1,         127,         128,        255,        256,  'a',
+            'Z', 1073741823, 1073741824, 2147483647, -1073741824, -805306367, -805306368, 46341};
+        static const double reals[] = {0.0,          -0.0,  0.5,           -2.5,  3.0, 3e9,
+                                       2147483648.0, 1e300, -1073741824.0, 255.0, NAN, INFINITY};
         if (chance(0.3))
             return chance(0.7) ? model::integer(one_of(ints)) : model::dbl(one_of(reals));
         return chance(0.7) ? model::integer(between(-20, 300)) : model::dbl(between(-9999, 9999) / 64.0);
@@ -116,7 +128,9 @@ struct Generator {
         std::vector<Value> e;
         bool bytes = chance(0.4);
         for (int k = between(0, 5); k > 0; --k)
-            e.push_back(bytes ? model::integer(pick(256)) : depth > 0 && chance(0.25) ? sequence(depth - 1) : atom());
+            e.push_back(bytes                       ? model::integer(pick(256))
+                        : depth > 0 && chance(0.25) ? sequence(depth - 1)
+                                                    : atom());
         return model::seq(e, bytes && chance(0.7) ? Form::bytes : Form::words);
     }
     Value value(int depth) { return depth >= 0 && chance(0.55) ? sequence(depth) : atom(); }
@@ -143,31 +157,64 @@ struct Generator {
         return fresh(want_sequence ? sequence(2) : value(2));
     }
     const Value &value_of(const Arg &a) { return a.kind == Arg::Kind::var ? vars[a.var] : a.value; }
+    int size_of(const Arg &a) { return value_of(a).is_seq() ? int(value_of(a).size()) : 2; }
     // A position into n elements: mostly inside, sometimes one past either
     // end, from the end, or an integral (or not) double.
     Value position(int64_t n)
     {
-        int64_t k = chance(0.7) && n > 0 ? between(1, int(n)) : std::vector<int64_t>{0, n + 1, -n - 1, -1}[pick(4)];
+        int64_t k =
+            chance(0.7) && n > 0 ? between(1, int(n)) : std::vector<int64_t>{0, n + 1, -n - 1, -1}[pick(4)];
         return chance(0.08) ? model::dbl(double(k) + (chance(0.2) ? 0.5 : 0)) : model::integer(k);
     }
+    Arg at(int64_t n, int k) { return held(chance(0.9) ? model::integer(k) : position(n)); }
+
+    void literal(Step &st) { st.args = {fresh(chance(maps ? 0.7 : 0.2) ? map(maps ? 0 : 2) : value(3))}; }
+    void copy(Step &st) { st.args = {var(pick_var(false))}; }
+    void unary(Step &st) { st.args = {operand(chance(0.5))}, st.code = one_of({13, 14, 18, 20, 30, 31}); }
+    void compound(Step &st) { st.args = {operand(chance(0.3))}, st.code = one_of({0, 1, 2, 3, 19}); }
+    void repeat(Step &st) { st.args = {operand(false), held(model::integer(between(-1, 5)))}; }
+    void binary(Step &st)
+    {
+        st.code = one_of({0, 1, 2, 3, 21, 27, 4, 5, 6, 17, 15, 16, 7, 8, 11, 12, 9, 10, 0, 1, 2});
+        two(st);
+        const Value &a = value_of(st.args[0]), &b = value_of(st.args[1]);
+        if (a.is_seq() && b.is_seq() && a.size() != b.size() && chance(0.9)) {
+            std::vector<Value> e;  // mostly operands of the same length
+            for (size_t k = a.size(); k > 0; --k)
+                e.push_back(chance(0.3) ? sequence(0) : atom());
+            st.args[1] = fresh(model::build_sequence(e));
+        }
+    }
+    void two(Step &st)
+    {
+        st.args = {operand(chance(0.5)), operand(chance(0.4))};
+        st.code = between(7, 12);
+    }
+    void build(Step &st)
+    {
+        for (int k = between(0, 5); k > 0; --k)
+            st.args.push_back(chance(0.3) ? var(pick_var(false)) : fresh(chance(0.7) ? atom() : value(1)));
+    }
+    void text(Step &st)
+    {
+        st.args = {chance(0.15)  ? fresh(model::integer(pick(256)))
+                   : chance(0.2) ? operand(true)
+                                 : fresh(model::text(one_of(readings).text))};
+        if (st.args[0].kind == Arg::Kind::fresh && st.args[0].value.size() > 0 && chance(0.2))
+            st.args[0].value.form = Form::words;
+    }
+    void inserted(Step &st)
+    {
+        st.args = {operand(chance(0.95)), operand(chance(0.3))};
+        int n = size_of(st.args[0]);
+        if (ops[st.op].variant == 0)
+            st.args.push_back(at(n, between(-n - 1, n)));
+    }
     Step step();
-    void two(Step &st);
     void located(Step &st);
     void searched(Step &st);
     void assignment(Step &st);
 };
-
-void Generator::two(Step &st)
-{
-    st.args = {operand(chance(0.5)), operand(chance(0.4))};
-    const Value &a = value_of(st.args[0]), &b = value_of(st.args[1]);
-    if (st.op == binary && a.is_seq() && b.is_seq() && a.size() != b.size() && chance(0.9)) {
-        std::vector<Value> e;  // mostly operands of the same length
-        for (size_t k = a.size(); k > 0; --k)
-            e.push_back(chance(0.3) ? sequence(0) : atom());
-        st.args[1] = fresh(model::build_sequence(e));
-    }
-}
 
 // subscript, removeindex and slice: a sequence (mostly a MAP in map-heavy
 // programs), then positions or keys.
@@ -178,11 +225,10 @@ void Generator::located(Step &st)
         if (vars[k].words() && vars[k].size() == 2 && vars[k].elems[0].is_seq() && chance(0.8))
             st.args[0] = var(k);
     const Value &s = value_of(st.args[0]);
-    int n = s.is_seq() ? int(s.size()) : 2;
-    if (st.op == slice_op) {
-        int lo = between(1, n + 1);
-        st.args.push_back(held(chance(0.9) ? model::integer(lo) : position(n)));
-        st.args.push_back(held(chance(0.9) ? model::integer(chance(0.9) ? between(lo - 1, n) : lo - 2) : position(n)));
+    int n = size_of(st.args[0]), lo = between(1, n + 1);
+    if (ops[st.op].variant == 1) {  // slice
+        st.args.push_back(at(n, lo));
+        st.args.push_back(at(n, chance(0.9) ? between(lo - 1, n) : lo - 2));
     } else if (s.words() && n == 2 && s.elems[0].size() > 0 && chance(0.8)) {
         const Value &keys = s.elems[0];
         st.args.push_back(held(chance(0.8) ? keys.elems[size_t(pick(int(keys.size())))] : key()));
@@ -194,31 +240,29 @@ void Generator::located(Step &st)
 // find, find_from, match, match_from: mostly something that is there.
 void Generator::searched(Step &st)
 {
-    bool match = st.variant >= 2;
+    bool match = ops[st.op].variant >= 2;
     st.args = {operand(match && chance(0.9)), operand(chance(0.95))};
     const Value &s = value_of(st.args[1]);
-    int n = s.is_seq() ? int(s.size()) : 2;
+    int n = size_of(st.args[1]);
     if (chance(0.5) && n > 0 && s.is_seq()) {
         size_t from = size_t(pick(n)), len = size_t(pick(n - int(from) + 1));
         auto first = s.elems.begin() + long(from);
         st.args[0] = fresh(match ? model::build_sequence({first, first + long(len)}) : *first);
     }
-    if (st.variant % 2)
-        st.args.push_back(held(chance(0.9) ? model::integer(between(0, n + 1)) : position(n)));
+    if (ops[st.op].variant % 2)
+        st.args.push_back(at(n, between(0, n + 1)));
 }
 
-// The assignment forms: the value (a slice form's hi first), then positions
-// that follow the variable's value down one to three levels.
+// The assignment forms: a slice form's hi, the value, then positions that
+// follow the variable's value down one to three levels (a slice form's lo last).
 void Generator::assignment(Step &st)
 {
-    bool slice = st.op == slice_assign_op;
+    bool slice = ops[st.op].variant & 1;
     st.dst = pick_var(true);
-    if (!vars[st.dst].is_seq() && chance(0.9)) {
-        st.op = literal;  // nothing to assign into
-        st.args = {fresh(value(3))};
-        return;
-    }
-    st.code = chance(0.5) ? -1 : one_of(assign_codes);
+    if (!vars[st.dst].is_seq() && chance(0.9))
+        return st.op = 0, literal(st);  // nothing to assign into: a literal instead
+    if (ops[st.op].variant & 2)
+        st.code = one_of({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15, 16, 17, 19, 21, 27, 0, 1, 19});
     int k = pick_var(false), levels = chance(0.6) ? 1 : chance(0.7) ? 2 : 3;
     st.args = {chance(0.3) && k != st.dst ? var(k) : fresh(value(2))};
     if (st.code < 0 && chance(0.05))
@@ -239,8 +283,8 @@ void Generator::assignment(Step &st)
         return;
     int n = place && place->is_seq() ? int(place->size()) : 3;
     int lo = n > 0 ? between(1, n) : 1, hi = chance(0.1) ? lo - 1 : n > 0 ? between(lo, n) : 1;
-    st.args.push_back(held(chance(0.9) ? model::integer(lo) : position(n)));
-    st.args.insert(st.args.begin(), held(chance(0.9) ? model::integer(hi) : position(n)));
+    st.args.push_back(at(n, lo));
+    st.args.insert(st.args.begin(), at(n, hi));
     if (chance(0.4) && (st.args[1].kind != Arg::Kind::var || vars[st.args[1].var].is_atom()))
         return;  // an atom (or a variable holding one) for every element
     std::vector<Value> e;
@@ -252,89 +296,39 @@ void Generator::assignment(Step &st)
         st.args[1].value.form = Form::words;
 }
 
-Step Generator::step()
-{
-    Step st;
-    int total = 0, r = 0;
-    auto weight = [&](int k) { return maps && k == subscript_op ? 200 : weights[k]; };
-    for (int k = 0; k <= slice_assign_op; ++k)
-        total += weight(k);
-    for (r = pick(total); r >= weight(st.op); ++st.op)
-        r -= weight(st.op);
-    st.dst = pick(nvars);
-    st.variant = pick(4);
-    if (st.op == order || st.op == concat_op || st.op == insert_op)
-        st.variant %= st.op == concat_op ? 2 : 3;
-    auto &a = st.args;
-    switch (st.op) {
-    case literal:
-        a = {fresh(chance(maps ? 0.7 : 0.2) ? map(maps ? 0 : 2) : value(3))};
-        break;
-    case copy:
-        a = {var(pick_var(false))};
-        break;
-    case binary:
-        st.code = one_of(binary_codes);
-        two(st);
-        break;
-    case unary:
-        st.code = one_of(unary_codes);
-        a = {operand(chance(0.5))};
-        break;
-    case order:
-        st.code = between(7, 12);
-        [[fallthrough]];
-    case concat_op:
-        two(st);
-        break;
-    case insert_op: {
-        a = {operand(chance(0.95)), operand(chance(0.3))};
-        int n = value_of(a[0]).is_seq() ? int(value_of(a[0]).size()) : 2;
-        if (st.variant == 0)
-            a.push_back(held(chance(0.85) ? model::integer(between(-n - 1, n)) : position(n)));
-        break;
-    }
-    case subscript_op:
-    case slice_op:
-    case remove_op:
-        located(st);
-        break;
-    case search:
-        searched(st);
-        break;
-    case repeat_op:
-        a = {operand(false), held(chance(0.95) ? model::integer(between(0, 5)) : model::dbl(2.0))};
-        break;
-    case build_op:
-        for (int k = between(0, 5); k > 0; --k)
-            a.push_back(chance(0.3) ? var(pick_var(false)) : fresh(chance(0.7) ? atom() : value(1)));
-        break;
-    case value_op:
-        a = {chance(0.15) ? fresh(model::integer(pick(256))) : chance(0.2) ? operand(true) : fresh(model::text(one_of(readings).text))};
-        if (a[0].kind == Arg::Kind::fresh && a[0].value.size() > 0 && chance(0.2))
-            a[0].value.form = Form::words;
-        break;
-    case compound:
-        st.code = std::vector<int>{0, 1, 2, 3, 19}[size_t(pick(5))];
-        a = {operand(chance(0.3))};
-        break;
-    default:
-        assignment(st);
-    }
-    return st;
-}
-
-// ---- what a step means in the model ---------------------------------------------
+// ---- the operation table: vorn's side and the model's ------------------------------
 
 enum class Disposition { consumed, borrowed, must_hold };  // of a temporary argument
 
-struct Outcome {
-    enum class Kind { ok, fatal, undefined } kind = Kind::ok;
-    std::string message;
-    bool stores = true, in_place = false;
-    Value result;
+// The model's side of a step: the argument values, the variables (which the
+// assignment forms change), and what vorn must do.
+struct Expect {
+    const Step &st;
+    std::vector<Value> v;
+    Value *vars;
     std::vector<Disposition> disposition;
+    bool stores = true, in_place = false;
+
+    Value integer(int64_t r) { return model::integer(r); }
+    Value assignment(bool slice);
 };
+
+Value Expect::assignment(bool slice)
+{
+    const Arg &value = st.args[slice];
+    if (value.kind == Arg::Kind::var && value.var == st.dst && (slice || st.code >= 0))
+        throw model::Undefined{};
+    Value target = vars[st.dst];
+    std::vector<Value> path(v.begin() + 1 + slice, v.end());
+    int64_t c = slice ? model::slice_assign(st.code, target, v[0], v[1], path) : -1;
+    if (!slice)
+        model::element_assign(st.code, target, v[0], path);
+    if (c == 0 || (slice && st.code < 0 && v[1].is_seq() && !v[1].words()) ||
+        (slice && st.code >= 0 && v[1].is_dbl()))
+        disposition[slice] = Disposition::must_hold;  // its release the rules leave open
+    in_place = true;
+    return target;
+}
 
 Value wrap_value_model(const Value &x)
 {
@@ -351,179 +345,127 @@ Value wrap_value_model(const Value &x)
             throw model::Undefined{};
     for (const Reading &r : readings)
         if (model::equal(x, model::text(r.text)))
-            return model::seq({model::integer(r.status == 1), r.status == 2 ? model::dbl(r.value) : model::integer(int64_t(r.value))}, Form::unknown);
+            return model::seq({model::integer(r.status == 1),
+                               r.status == 2 ? model::dbl(r.value) : model::integer(int64_t(r.value))},
+                              Form::unknown);
     return model::unstated();
 }
-
-// The model's result of a step on the values vars[] (changed in place by the assignment forms).
-Value expect(const Step &st, Value *vars, Outcome &o)
-{
-    std::vector<Value> v;
-    for (const Arg &a : st.args)
-        v.push_back(a.kind == Arg::Kind::var ? vars[a.var] : a.value);
-    bool untouched = false, absent = false;
-    int64_t c = -1;
-    switch (st.op) {
-    case binary:
-        o.result = model::binary_routine(st.code, v[0], v[1], &untouched);
-        o.disposition[1] = untouched ? Disposition::borrowed : Disposition::consumed;
-        return o.result;
-    case unary:
-        return model::unary_routine(st.code, v[0]);
-    case order:
-        return model::integer(st.variant == 0   ? model::compare(v[0], v[1])
-                              : st.variant == 1 ? model::equal(v[0], v[1])
-                                                : model::bool_relation(st.code, v[0], v[1]));
-    case subscript_op:
-        o.disposition[0] = Disposition::borrowed;
-        return model::subscript(v[0], v[1]);
-    case slice_op:
-        if (st.args[0].kind == Arg::Kind::view)
-            o.disposition[0] = Disposition::must_hold;
-        return model::slice(v[0], v[1], v[2]);
-    case concat_op:
-        return model::concat(v[0], v[1]);
-    case insert_op:
-        return model::insert(v[0], v[1], st.variant ? model::integer(st.variant == 1 ? -1 : 0) : v[2]);
-    case remove_op:
-        o.result = model::removeindex(v[0], v[1], &absent);
-        o.stores = !absent;
-        o.disposition[0] = absent ? Disposition::borrowed : Disposition::consumed;
-        return o.result;
-    case search:
-        v.resize(3, model::integer(0));
-        return model::integer(st.variant < 2 ? model::find_from(v[0], v[1], v[2], st.variant == 1)
-                                             : model::match_from(v[0], v[1], v[2], st.variant == 3));
-    case repeat_op:
-        return model::repeat(v[0], v[1]);
-    case build_op:
-        return model::build_sequence(v);
-    case value_op:
-        return wrap_value_model(v[0]);
-    case compound:
-        if (st.args[0].kind == Arg::Kind::var && st.args[0].var == st.dst)
-            throw model::Undefined{};
-        o.in_place = true;
-        return model::engine(st.code, vars[st.dst], v[0]);
-    case element_assign:
-    case slice_assign_op: {
-        bool slice = st.op == slice_assign_op;
-        const Arg &value = st.args[slice];
-        if (value.kind == Arg::Kind::var && value.var == st.dst && (slice || st.code >= 0))
-            throw model::Undefined{};
-        Value target = vars[st.dst];
-        std::vector<Value> path(v.begin() + 1 + slice, v.end());
-        if (slice)
-            c = model::slice_assign(st.code, target, v[0], v[1], path);
-        else
-            model::element_assign(st.code, target, v[0], path);
-        if (c == 0 || (slice && st.code < 0 && v[1].is_seq() && !v[1].words()) ||
-            (slice && st.code >= 0 && v[1].is_dbl()))
-            o.disposition[slice] = Disposition::must_hold;  // its release the rules leave open
-        o.in_place = true;
-        return target;
-    }
-    default:  // literal, copy
-        return v[0];
-    }
-}
-
-// ---- vorn's side --------------------------------------------------------------------
 
 vorn_handle vars[nvars];
 
 vorn_handle binary_call(int code, vorn_handle a, vorn_handle b)
 {
     using F = vorn_handle (*)(vorn_handle, vorn_handle);
-    static const F f[] = {add,      subtract,     multiply,     divide,   vorn_and, vorn_or,   vorn_xor,
-                          greater_than, less_than, equals, not_equal, greater_equal, less_equal};
-    switch (code) {
-    case model::c_or_bits:
-        return or_bits(a, b);
-    case model::c_xor_bits:
-        return xor_bits(a, b);
-    case model::c_and_bits:
-        return and_bits(a, b);
-    case model::c_rem:
-        return wrap_remainder(a, b);
-    case model::c_power:
-        return power(a, b);
-    default:
-        return f[code](a, b);
-    }
+    static const F f[] = {add,        subtract,     multiply,  divide,        vorn_and,  vorn_or,
+                          vorn_xor,   greater_than, less_than, equals,        not_equal, greater_equal,
+                          less_equal, nullptr,      nullptr,   or_bits,       xor_bits,  and_bits,
+                          nullptr,    nullptr,      nullptr,   wrap_remainder};
+    return code == model::c_power ? power(a, b) : f[code](a, b);
 }
 
 vorn_handle unary_call(int code, vorn_handle x)
 {
-    switch (code) {
-    case model::c_not:
-        return vorn_not(x);
-    case model::c_neg:
-        return negate(x);
-    case model::c_not_bits:
-        return not_bits(x);
-    case model::c_floor:
-        return wrap_floor(x);
-    default:
-        return code == model::c_upper ? upper(x) : lower(x);
-    }
+    using F = vorn_handle (*)(vorn_handle);
+    static const F f[] = {vorn_not, negate, nullptr, nullptr, nullptr, not_bits, nullptr, wrap_floor};
+    return code >= model::c_upper ? (code == model::c_upper ? upper : lower)(x) : f[code - model::c_not](x);
 }
 
-// The result (UNDEF for none) of the routine called on the argument handles a[].
-vorn_handle call(const Step &st, const vorn_handle *a, int32_t n)
+using G = Generator;
+using M = Expect &;
+// clang-format off
+#define CALL(...) [](const Step &st, const vorn_handle *a, int32_t n) -> vorn_handle { (void)st, (void)n; return __VA_ARGS__; }
+#define MODEL(...) [](M m) -> Value { return __VA_ARGS__; }
+// clang-format on
+using H = vorn_handle;
+const Row ops[] = {
+    {"literal", 8, &G::literal, 0, CALL(a[0]), MODEL(m.v[0])},
+    {"copy", 4, &G::copy, 0, CALL(a[0]), MODEL(m.v[0])},
+    {"binary", 14, &G::binary, 0, CALL(binary_call(st.code, a[0], a[1])),
+     [](M m) {
+         bool untouched = false;
+         Value r = model::binary_routine(m.st.code, m.v[0], m.v[1], &untouched);
+         m.disposition[1] = untouched ? Disposition::borrowed : Disposition::consumed;
+         return r;
+     }},
+    {"unary", 6, &G::unary, 0, CALL(unary_call(st.code, a[0])), MODEL(model::unary_routine(m.st.code, m.v[0]))},
+    {"compare", 2, &G::two, 0, CALL(H(compare(a[0], a[1]))), MODEL(m.integer(model::compare(m.v[0], m.v[1])))},
+    {"equal", 2, &G::two, 0, CALL(H(equal(a[0], a[1]))), MODEL(m.integer(model::equal(m.v[0], m.v[1])))},
+    {"BOOL_relation", 2, &G::two, 0, CALL(H(BOOL_relation(st.code, a[0], a[1]))),
+     MODEL(m.integer(model::bool_relation(m.st.code, m.v[0], m.v[1])))},
+    {"subscript", 6, &G::located, 0, CALL(subscript(a[0], a[1])),
+     [](M m) {
+         m.disposition[0] = Disposition::borrowed;
+         return model::subscript(m.v[0], m.v[1]);
+     }},
+    {"slice", 6, &G::located, 1, CALL(slice(a[0], a[1], a[2])),
+     [](M m) {
+         if (m.st.args[0].kind == Arg::Kind::view)
+             m.disposition[0] = Disposition::must_hold;
+         return model::slice(m.v[0], m.v[1], m.v[2]);
+     }},
+    {"removeindex", 4, &G::located, 0, CALL(removeindex(a[0], a[1])),
+     [](M m) {
+         bool absent = false;
+         Value r = model::removeindex(m.v[0], m.v[1], &absent);
+         m.stores = !absent;
+         m.disposition[0] = absent ? Disposition::borrowed : Disposition::consumed;
+         return r;
+     }},
+    {"concat", 5, &G::two, 0, CALL(concat(a[0], a[1])), MODEL(model::concat(m.v[0], m.v[1]))},
+    {"wrap_concat", 1, &G::two, 0, CALL(wrap_concat(a[0], a[1])), MODEL(model::concat(m.v[0], m.v[1]))},
+    {"insert", 3, &G::inserted, 0, CALL(insert(a[0], a[1], a[2])), MODEL(model::insert(m.v[0], m.v[1], m.v[2]))},
+    {"append", 3, &G::inserted, 1, CALL(append(a[0], a[1])), MODEL(model::insert(m.v[0], m.v[1], m.integer(-1)))},
+    {"prepend", 2, &G::inserted, 2, CALL(prepend(a[0], a[1])), MODEL(model::insert(m.v[0], m.v[1], m.integer(0)))},
+    {"find", 3, &G::searched, 0, CALL(H(find(a[0], a[1]))),
+     MODEL(m.integer(model::find_from(m.v[0], m.v[1], m.integer(0), false)))},
+    {"find_from", 2, &G::searched, 1, CALL(H(find_from(a[0], a[1], a[2]))),
+     MODEL(m.integer(model::find_from(m.v[0], m.v[1], m.v[2], true)))},
+    {"match", 3, &G::searched, 2, CALL(H(match(a[0], a[1]))),
+     MODEL(m.integer(model::match_from(m.v[0], m.v[1], m.integer(0), false)))},
+    {"match_from", 2, &G::searched, 3, CALL(H(match_from(a[0], a[1], a[2]))),
+     MODEL(m.integer(model::match_from(m.v[0], m.v[1], m.v[2], true)))},
+    {"repeat", 3, &G::repeat, 0, CALL(repeat(a[0], a[1])), MODEL(model::repeat(m.v[0], m.v[1]))},
+    {"build_sequence", 4, &G::build, 0, CALL(build_sequence(n, a[0], a[1], a[2], a[3], a[4])),
+     MODEL(model::build_sequence(m.v))},
+    {"wrap_value", 4, &G::text, 0, CALL(wrap_value(a[0])), MODEL(wrap_value_model(m.v[0]))},
+    {"add_to", 5, &G::compound, 0,
+     [](const Step &st, const vorn_handle *a, int32_t) {
+         using F = void (*)(vorn_handle *, vorn_handle);
+         static const F f[] = {add_to, subtract_from, multiply_by, divide_by};
+         (st.code < 4 ? f[st.code] : concat_to)(&vars[st.dst], a[0]);
+         return UNDEF;
+     },
+     [](M m) {
+         if (m.st.args[0].kind == Arg::Kind::var && m.st.args[0].var == m.st.dst)
+             throw model::Undefined{};
+         m.in_place = true;
+         return model::engine(m.st.code, m.vars[m.st.dst], m.v[0]);
+     }},
+    {"subscript_assign", 12, &G::assignment, 0,
+     CALL(subscript_assign(&vars[st.dst], a[0], n - 1, a[1], a[2], a[3]), UNDEF), MODEL(m.assignment(false))},
+    {"subscript_arithmetic_assign", 7, &G::assignment, 2,
+     CALL(subscript_arithmetic_assign(st.code, &vars[st.dst], a[0], n - 1, a[1], a[2], a[3]), UNDEF),
+     MODEL(m.assignment(false))},
+    {"slice_assign", 7, &G::assignment, 1,
+     CALL(slice_assign(&vars[st.dst], a[0], a[1], n - 2, a[2], a[3], a[4]), UNDEF), MODEL(m.assignment(true))},
+    {"slice_arithmetic_assign", 5, &G::assignment, 3,
+     CALL(slice_arithmetic_assign(st.code, &vars[st.dst], a[0], a[1], n - 2, a[2], a[3], a[4]), UNDEF),
+     MODEL(m.assignment(true))},
+};
+const int nops = int(sizeof ops / sizeof ops[0]);
+
+Step Generator::step()
 {
-    vorn_handle *dst = &vars[st.dst];
-    const vorn_handle *p = a + 1 + (st.op == slice_assign_op);  // an assignment's path
-    using Compound = void (*)(vorn_handle *, vorn_handle);
-    static const Compound compound_forms[] = {add_to, subtract_from, multiply_by, divide_by};
-    switch (st.op) {
-    case binary:
-        return binary_call(st.code, a[0], a[1]);
-    case unary:
-        return unary_call(st.code, a[0]);
-    case order:
-        return vorn_handle(st.variant == 0   ? compare(a[0], a[1])
-                           : st.variant == 1 ? equal(a[0], a[1])
-                                             : BOOL_relation(st.code, a[0], a[1]));
-    case subscript_op:
-        return subscript(a[0], a[1]);
-    case slice_op:
-        return slice(a[0], a[1], a[2]);
-    case concat_op:
-        return st.variant ? wrap_concat(a[0], a[1]) : concat(a[0], a[1]);
-    case insert_op:
-        return st.variant == 0 ? insert(a[0], a[1], a[2]) : st.variant == 1 ? append(a[0], a[1]) : prepend(a[0], a[1]);
-    case remove_op:
-        return removeindex(a[0], a[1]);
-    case search:
-        return vorn_handle(st.variant == 0   ? find(a[0], a[1])
-                           : st.variant == 1 ? find_from(a[0], a[1], a[2])
-                           : st.variant == 2 ? match(a[0], a[1])
-                                             : match_from(a[0], a[1], a[2]));
-    case repeat_op:
-        return repeat(a[0], a[1]);
-    case build_op:
-        return build_sequence(n, a[0], a[1], a[2], a[3], a[4]);
-    case value_op:
-        return wrap_value(a[0]);
-    case compound:
-        (st.code < 4 ? compound_forms[st.code] : concat_to)(dst, a[0]);
-        return UNDEF;
-    case element_assign:
-        if (st.code < 0)
-            subscript_assign(dst, a[0], n - 1, p[0], p[1], p[2]);
-        else
-            subscript_arithmetic_assign(st.code, dst, a[0], n - 1, p[0], p[1], p[2]);
-        return UNDEF;
-    case slice_assign_op:
-        if (st.code < 0)
-            slice_assign(dst, a[0], a[1], n - 2, p[0], p[1], p[2]);
-        else
-            slice_arithmetic_assign(st.code, dst, a[0], a[1], n - 2, p[0], p[1], p[2]);
-        return UNDEF;
-    default:  // literal, copy
-        return a[0];
-    }
+    int total = 0, r = 0;
+    auto weight = [&](int k) { return maps && k == 7 ? 200 : ops[k].weight; };
+    for (int k = 0; k < nops; ++k)
+        total += weight(k);
+    Step st;
+    for (r = pick(total); r >= weight(st.op); ++st.op)
+        r -= weight(st.op);
+    st.dst = pick(nvars);
+    (this->*ops[st.op].draw)(st);
+    return st;
 }
 
 void release_temporary(vorn_handle h)
@@ -540,26 +482,26 @@ void drop(vorn_handle h)
 
 // Calls vorn on the step's arguments; temporaries it must not release are
 // held (and let go of) here.  The result, or UNDEF.
-vorn_handle run_step(const Step &st, const Outcome &o)
+vorn_handle run_step(const Expect &m)
 {
     std::vector<vorn_handle> h, borrowed, holding;
-    for (size_t k = 0; k < st.args.size(); ++k) {
-        const Arg &a = st.args[k];
+    for (size_t k = 0; k < m.st.args.size(); ++k) {
+        const Arg &a = m.st.args[k];
         if (a.kind == Arg::Kind::var || (a.kind == Arg::Kind::held && a.value.is_int())) {
             h.push_back(a.kind == Arg::Kind::var ? vars[a.var] : vorn_handle(a.value.i));
             continue;
         }
         h.push_back(a.kind == Arg::Kind::view ? build_view(a.value, a.pad, 'p') : build(a.value));
-        if (a.kind == Arg::Kind::held || o.disposition[k] == Disposition::must_hold)
+        if (a.kind == Arg::Kind::held || m.disposition[k] == Disposition::must_hold)
             holding.push_back(reference(h.back()));
-        else if (o.disposition[k] == Disposition::borrowed)
+        else if (m.disposition[k] == Disposition::borrowed)
             borrowed.push_back(h.back());
     }
     int32_t n = int32_t(h.size());
     h.resize(h.size() + 5, 0);
-    vorn_handle result = call(st, h.data(), n);
-    if (o.stores && !o.in_place)
-        assign(&vars[st.dst], result);
+    vorn_handle result = ops[m.st.op].call(m.st, h.data(), n);
+    if (m.stores && !m.in_place)
+        assign(&vars[m.st.dst], result);
     std::for_each(borrowed.begin(), borrowed.end(), release_temporary);
     std::for_each(holding.begin(), holding.end(), drop);
     return result;
@@ -624,7 +566,8 @@ std::string audit(int baseline)
     }
     int expected = baseline + int(a.holders.size()) - int(a.holders.count(null_index));
     if (live_records() != expected)
-        return "leak: " + std::to_string(live_records()) + " live records, " + std::to_string(expected) + " held";
+        return "leak: " + std::to_string(live_records()) + " live records, " + std::to_string(expected) +
+               " held";
     return "";
 }
 
@@ -662,28 +605,57 @@ void leave_now(int status, void *)
     _exit(status);
 }
 
-std::string expect_fatal(const Step &st, const Outcome &o)
+// The step must end the program with exactly this report and status 1.
+std::string expect_fatal(const Expect &m, const std::string &message)
 {
-    std::string out, want = "RUN_TIME_ERROR : " + o.message;
+    std::string out, want = "RUN_TIME_ERROR : " + message;
     auto body = [&] {
         on_exit(leave_now, nullptr);
-        run_step(st, o);
+        run_step(m);
         return 0;
     };
     int status = in_child(body, 10, out);
     if (out == want && status == 1)
         return "";
-    return "fatal report: expected \"" + want + "\" and status 1, got \"" + out + "\", " + std::to_string(status);
+    return "fatal report: expected \"" + want + "\" and status 1, got \"" + out + "\", " +
+           std::to_string(status);
 }
 
 std::string show(const Step &s)
 {
-    std::string r = std::to_string(s.op) + "." + std::to_string(s.variant) + "(" + std::to_string(s.code) +
-                    ") v" + std::to_string(s.dst);
+    std::string r =
+        std::string(ops[s.op].name) + "(" + std::to_string(s.code) + ") v" + std::to_string(s.dst);
     for (const Arg &a : s.args)
         r += ", " + std::string(&"v~V@"[int(a.kind)], 1) +
              (a.kind == Arg::Kind::var ? std::to_string(a.var) : model::show(a.value));
     return r;
+}
+
+// Runs one step in vorn and in the model; "" when they agree.
+std::string check_step(const Step &st, Value *state, int baseline)
+{
+    Value next[nvars];
+    std::copy(state, state + nvars, next);
+    Expect m{st, {}, next, std::vector<Disposition>(st.args.size(), Disposition::consumed)};
+    for (const Arg &a : st.args)
+        m.v.push_back(a.kind == Arg::Kind::var ? state[a.var] : a.value);
+    try {
+        if (Value r = ops[st.op].model(m); m.stores)
+            next[st.dst] = r;
+    } catch (const model::Fatal &e) {
+        return expect_fatal(m, e.message);
+    } catch (const model::Undefined &) {
+        return "";  // not run
+    }
+    if (run_step(m) != UNDEF && !m.stores)
+        return "expected UNDEF";
+    for (int v = 0; v < nvars; ++v) {
+        state[v] = decode(vars[v]);  // the model goes on from vorn's forms where the rules leave them open
+        if (!model::holds(state[v], next[v]))
+            return "v" + std::to_string(v) + ": expected " + model::show(next[v]) + ", got " +
+                   model::show(state[v]);
+    }
+    return audit(baseline);
 }
 
 // Runs one program of `length` steps; "" when vorn and the model agree throughout.
@@ -702,34 +674,10 @@ std::string run_program(uint64_t seed, int length, int room, bool verbose)
     int baseline = live_records();
     for (int k = 0; k < length; ++k) {
         Step st = gen.step();
-        std::string trace = "step " + std::to_string(k) + ": " + show(st) + "\n", f;
+        std::string trace = "step " + std::to_string(k) + ": " + show(st) + "\n";
         if (verbose)
             std::fputs(trace.c_str(), stderr);
-        Value next[nvars];
-        std::copy(state, state + nvars, next);
-        Outcome o;
-        o.disposition.assign(st.args.size(), Disposition::consumed);
-        try {
-            if (Value r = expect(st, next, o); o.stores)
-                next[st.dst] = r;
-        } catch (const model::Fatal &e) {
-            o.kind = Outcome::Kind::fatal, o.message = e.message;
-        } catch (const model::Undefined &) {
-            continue;  // not run
-        }
-        vorn_handle result = o.kind == Outcome::Kind::fatal ? UNDEF : run_step(st, o);
-        if (o.kind == Outcome::Kind::fatal)
-            f = expect_fatal(st, o);
-        else if (!o.stores && result != UNDEF)
-            f = "expected UNDEF";
-        for (int v = 0; v < nvars && f.empty() && o.kind == Outcome::Kind::ok; ++v) {
-            state[v] = decode(vars[v]);  // the model goes on from vorn's forms where the rules leave them open
-            if (!model::holds(state[v], next[v]))
-                f = "v" + std::to_string(v) + ": expected " + model::show(next[v]) + ", got " + model::show(state[v]);
-        }
-        if (f.empty() && o.kind == Outcome::Kind::ok)
-            f = audit(baseline);
-        if (!f.empty())
+        if (std::string f = check_step(st, state, baseline); !f.empty())
             return trace + f;
     }
     for (vorn_handle &v : vars)
@@ -747,10 +695,14 @@ int main(int argc, char **argv)
     long programs = 1000, only = -1, seed = 1, steps = 40;
     for (int k = 1; k + 1 < argc; k += 2) {
         std::string a = argv[k];
-        (a == "--programs" ? programs : a == "--seed" ? seed : a == "--steps" ? steps : only) = std::atol(argv[k + 1]);
+        (a == "--programs" ? programs
+         : a == "--seed"   ? seed
+         : a == "--steps"  ? steps
+                           : only) = std::atol(argv[k + 1]);
     }
     if (argc % 2 == 0) {
-        std::fprintf(stderr, "usage: vorn_differential [--programs N] [--seed S] [--steps L] [--program I]\n");
+        std::fprintf(stderr,
+                     "usage: vorn_differential [--programs N] [--seed S] [--steps L] [--program I]\n");
         return 2;
     }
     init_command_line(argc, argv);

@@ -155,7 +155,8 @@ Value atoms(int code, const Value &a, const Value &b)
     case c_div:
     case c_rem:
         if (y == 0.0)
-            throw Fatal{ints && code == c_rem ? "Can't get remainder of a number divided by 0\n" : divide_by_zero};
+            throw Fatal{ints && code == c_rem ? "Can't get remainder of a number divided by 0\n"
+                                              : divide_by_zero};
         if (ints && code == c_rem)
             return integer(a.i % b.i);
         if (!ints || a.i % b.i != 0)
@@ -319,7 +320,8 @@ const Value &key_list(const Value &s, const char *malformed)
 
 Value part(const Value &s, size_t from, size_t count)
 {
-    return seq(std::vector<Value>(s.elems.begin() + long(from), s.elems.begin() + long(from + count)), s.form);
+    return seq(std::vector<Value>(s.elems.begin() + long(from), s.elems.begin() + long(from + count)),
+               s.form);
 }
 
 Value without(const Value &s, size_t k)
@@ -558,7 +560,8 @@ int64_t slice_assign(int code, Value &var, const Value &hi0, const Value &v, con
     if (c < 0)
         throw Fatal{format("%s : slice length cannot be negative\n", name)};
     if (c > 0 && v.is_seq() && int64_t(v.size()) != c)
-        throw Fatal{format("%s : sequence lengths are not the same (%d != %d)\n", name, int(c), int(v.size()))};
+        throw Fatal{
+            format("%s : sequence lengths are not the same (%d != %d)\n", name, int(c), int(v.size()))};
     // A list of handles widens the target; bytes into bytes stay bytes.
     if (c > 0 && (v.words() || (code < 0 && v.is_seq() && !p->bytes())))
         p->form = Form::words;
