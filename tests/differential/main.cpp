@@ -468,18 +468,6 @@ Step Generator::step()
     return st;
 }
 
-void release_temporary(vorn_handle h)
-{
-    if (vorn_is_object(h) && refcount(h) < 1)
-        destroy(h);
-}
-
-void drop(vorn_handle h)
-{
-    if (vorn_is_object(h) && --objects[vorn_index(h)].count == 0)
-        destroy(h);
-}
-
 // Calls vorn on the step's arguments; temporaries it must not release are
 // held (and let go of) here.  The result, or UNDEF.
 vorn_handle run_step(const Expect &m)
@@ -493,7 +481,7 @@ vorn_handle run_step(const Expect &m)
         }
         h.push_back(a.kind == Arg::Kind::view ? build_view(a.value, a.pad, 'p') : build(a.value));
         if (a.kind == Arg::Kind::held || m.disposition[k] == Disposition::must_hold)
-            holding.push_back(reference(h.back()));
+            assign(&holding.emplace_back(0), h.back());
         else if (m.disposition[k] == Disposition::borrowed)
             borrowed.push_back(h.back());
     }
@@ -502,8 +490,11 @@ vorn_handle run_step(const Expect &m)
     vorn_handle result = ops[m.st.op].call(m.st, h.data(), n);
     if (m.stores && !m.in_place)
         assign(&vars[m.st.dst], result);
-    std::for_each(borrowed.begin(), borrowed.end(), release_temporary);
-    std::for_each(holding.begin(), holding.end(), drop);
+    for (vorn_handle h : borrowed)
+        if (vorn_is_object(h) && refcount(h) == 0)
+            destroy(h);
+    for (vorn_handle &held : holding)
+        assign(&held, 0);
     return result;
 }
 
@@ -571,8 +562,9 @@ std::string audit(int baseline)
     return "";
 }
 
-// Runs body in a child (bounded by `seconds`) with standard output captured; its exit status.
-int in_child(const std::function<int()> &body, unsigned seconds, std::string &out)
+// Runs body in a child (bounded by `seconds`) with standard output captured
+// in `out`; its exit status, or 128 + the signal that ended it.
+int in_child(const std::function<void()> &body, unsigned seconds, std::string &out)
 {
     std::fflush(stdout);
     int fds[2];
@@ -583,9 +575,9 @@ int in_child(const std::function<int()> &body, unsigned seconds, std::string &ou
         alarm(seconds);
         dup2(fds[1], 1);
         close(fds[0]);
-        int code = body();
+        body();
         std::fflush(stdout);
-        _exit(code);
+        _exit(0);
     }
     close(fds[1]);
     char buf[4096];
@@ -608,17 +600,16 @@ void leave_now(int status, void *)
 // The step must end the program with exactly this report and status 1.
 std::string expect_fatal(const Expect &m, const std::string &message)
 {
-    std::string out, want = "RUN_TIME_ERROR : " + message;
+    std::string want = "RUN_TIME_ERROR : " + message;
+    std::string out;
     auto body = [&] {
         on_exit(leave_now, nullptr);
         run_step(m);
-        return 0;
     };
-    int status = in_child(body, 10, out);
-    if (out == want && status == 1)
-        return "";
-    return "fatal report: expected \"" + want + "\" and status 1, got \"" + out + "\", " +
-           std::to_string(status);
+    if (int status = in_child(body, 10, out); out != want || status != 1)
+        return "fatal report: expected \"" + want + "\" and status 1, got \"" + out + "\", " +
+               std::to_string(status);
+    return "";
 }
 
 std::string show(const Step &s)
@@ -710,19 +701,16 @@ int main(int argc, char **argv)
     // Batches of 100 programs, each in a child; a failing program prints its trace and ends the batch.
     for (long batch = first; batch < last; batch += 100) {
         std::string out;
-        int status = in_child(
-            [&] {
-                for (long i = batch; i < std::min(last, batch + 100); ++i) {
-                    std::printf("program %ld\n", i);
-                    alarm(20);
-                    uint64_t s = std::mt19937_64(uint64_t(seed) * 1000003u + uint64_t(i))();
-                    if (std::string f = run_program(s, int(steps), int(s >> 40) % 48, only >= 0); !f.empty())
-                        return std::printf("FAILED: %s\n", f.c_str()), 3;
-                }
-                return 0;
-            },
-            600, out);
-        if (status != 0) {
+        auto batch_body = [&] {
+            for (long i = batch; i < std::min(last, batch + 100); ++i) {
+                std::printf("program %ld\n", i);
+                alarm(20);
+                uint64_t s = std::mt19937_64(uint64_t(seed) * 1000003u + uint64_t(i))();
+                if (std::string f = run_program(s, int(steps), int(s >> 40) % 48, only >= 0); !f.empty())
+                    std::printf("FAILED: %s\n", f.c_str()), leave_now(3, nullptr);
+            }
+        };
+        if (int status = in_child(batch_body, 600, out); status != 0) {
             std::string tail = out.substr(std::min(out.size(), out.rfind("program ")));
             std::printf("%s(status %d); reproduce: vorn_differential --seed %ld --steps %ld --program N\n",
                         tail.c_str(), status, seed, steps);
