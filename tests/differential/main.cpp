@@ -172,7 +172,10 @@ struct Generator {
     void copy(Step &st) { st.args = {var(pick_var(false))}; }
     void unary(Step &st) { st.args = {operand(chance(0.5))}, st.code = one_of({13, 14, 18, 20, 30, 31}); }
     void compound(Step &st) { st.args = {operand(chance(0.3))}, st.code = one_of({0, 1, 2, 3, 19}); }
-    void repeat(Step &st) { st.args = {operand(false), held(model::integer(between(-1, 5)))}; }
+    void repeat(Step &st)
+    {
+        st.args = {operand(false), held(chance(0.95) ? model::integer(between(0, 5)) : model::dbl(2.0))};
+    }
     void binary(Step &st)
     {
         st.code = one_of({0, 1, 2, 3, 21, 27, 4, 5, 6, 17, 15, 16, 7, 8, 11, 12, 9, 10, 0, 1, 2});
@@ -285,8 +288,9 @@ void Generator::assignment(Step &st)
     int lo = n > 0 ? between(1, n) : 1, hi = chance(0.1) ? lo - 1 : n > 0 ? between(lo, n) : 1;
     st.args.push_back(at(n, lo));
     st.args.insert(st.args.begin(), at(n, hi));
-    if (chance(0.4) && (st.args[1].kind != Arg::Kind::var || vars[st.args[1].var].is_atom()))
-        return;  // an atom (or a variable holding one) for every element
+    bool atom = st.args[1].kind == Arg::Kind::var && vars[st.args[1].var].is_atom();
+    if (chance(0.4) && (atom || st.args[1].kind != Arg::Kind::var))
+        return st.args[1] = atom ? st.args[1] : fresh(this->atom()), void();  // an atom for every element
     std::vector<Value> e;
     bool bytes = chance(0.5);
     for (int c = std::max(0, hi - lo + 1) + (chance(0.08) ? 1 : 0); c > 0; --c)
@@ -372,10 +376,12 @@ vorn_handle unary_call(int code, vorn_handle x)
 
 using G = Generator;
 using M = Expect &;
-// clang-format off
-#define CALL(...) [](const Step &st, const vorn_handle *a, int32_t n) -> vorn_handle { (void)st, (void)n; return __VA_ARGS__; }
+#define CALL(...)                                                                                            \
+    [](const Step &st, const vorn_handle *a, int32_t n) -> vorn_handle {                                     \
+        (void)st, (void)n;                                                                                   \
+        return __VA_ARGS__;                                                                                  \
+    }
 #define MODEL(...) [](M m) -> Value { return __VA_ARGS__; }
-// clang-format on
 using H = vorn_handle;
 const Row ops[] = {
     {"literal", 8, &G::literal, 0, CALL(a[0]), MODEL(m.v[0])},
@@ -500,62 +506,49 @@ vorn_handle run_step(const Expect &m)
 
 // ---- checks ---------------------------------------------------------------------------
 
-// Holders of every record reachable from the variables, checking views and
-// the zero byte after a bytesequence's own storage on the way.
-struct Audit {
-    std::unordered_map<uint32_t, int> holders;
-    std::string problem;
-
-    void visit(vorn_handle h)
-    {
-        uint32_t i = vorn_index(h);
-        if (!vorn_is_object(h) || !problem.empty() || holders[i]++ > 0 || !vorn_is_sequence(h))
-            return;
-        const vorn_record &r = objects[i];
-        if (r.base != 0) {
-            check_view(r);
-            visit(r.base);
-        } else if (r.length < 0 && static_cast<const unsigned char *>(r.data)[-r.length] != 0) {
-            problem = "a bytesequence without its terminating zero: record " + std::to_string(i);
-        }
-        for (int32_t k = 0; k < r.length && r.base == 0; ++k)
-            visit(static_cast<const vorn_handle *>(r.data)[k]);
-    }
-
-    void check_view(const vorn_record &v)
-    {
-        const vorn_record &b = objects[vorn_index(v.base)];
-        size_t width = b.length < 0 ? 1 : sizeof(vorn_handle);
-        const char *lo = static_cast<const char *>(b.data), *at = static_cast<const char *>(v.data);
-        const char *end = lo + size_t(std::abs(b.length)) * width;
-        if (!vorn_is_sequence(v.base) || b.base != 0)
-            problem = "a view whose base is not a sequence, or a view of a view";
-        else if ((v.length < 0) != (b.length < 0) && v.length != 0)
-            problem = "a view whose storage kind differs from its base";
-        else if (v.length != 0 && (at < lo || at + size_t(std::abs(v.length)) * width > end))
-            problem = "a view outside its base's storage";
-    }
-};
+// Counts the holders of every record reachable from h; on the way, a view
+// must lie inside a base of its storage kind that is no view itself, and a
+// bytesequence must keep the zero byte after its own storage.
+void visit(vorn_handle h, std::unordered_map<uint32_t, int> &holders, std::string &problem)
+{
+    uint32_t i = vorn_index(h);
+    if (!vorn_is_object(h) || holders[i]++ > 0 || !vorn_is_sequence(h))
+        return;
+    const vorn_record &r = objects[i], &b = objects[vorn_index(r.base)];
+    size_t width = r.length < 0 ? 1 : sizeof(vorn_handle), n = size_t(std::abs(r.length));
+    const char *at = static_cast<const char *>(r.data), *lo = static_cast<const char *>(b.data);
+    bool inside = n == 0 || ((r.length < 0) == (b.length < 0) && at >= lo &&
+                             at + n * width <= lo + size_t(std::abs(b.length)) * width);
+    if (r.base != 0 && (!vorn_is_sequence(r.base) || b.base != 0 || !inside))
+        problem = "a view not inside a plain base of its storage kind: record " + std::to_string(i);
+    if (r.base == 0 && r.length < 0 && at[n] != 0)
+        problem = "a bytesequence without its terminating zero: record " + std::to_string(i);
+    if (r.base != 0)
+        visit(r.base, holders, problem);
+    for (size_t k = 0; k < n && r.base == 0 && r.length > 0; ++k)
+        visit(static_cast<const vorn_handle *>(r.data)[k], holders, problem);
+}
 
 // Every count equals the record's holders, no held record is free, every other record is.
 std::string audit(int baseline)
 {
-    Audit a;
+    std::unordered_map<uint32_t, int> holders;
+    std::string problem;
     for (vorn_handle h : vars)
-        a.visit(h);
-    if (!a.problem.empty())
-        return "invariant: " + a.problem;
+        visit(h, holders, problem);
+    if (!problem.empty())
+        return "invariant: " + problem;
     std::vector<bool> free(size_t(object_count) + 1);
     for (int32_t i = free_tail; i != 0 && !free[size_t(i)]; i = objects[i].count)
         free[size_t(i)] = true;
     uint32_t null_index = vorn_index(null_sequence);
-    for (const auto &[index, holders] : a.holders) {
+    for (const auto &[index, held] : holders) {
         int32_t count = objects[index].count;
-        if (free[index] || (index == null_index ? count < holders + 1 : count != holders))
+        if (free[index] || (index == null_index ? count < held + 1 : count != held))
             return "count: record " + std::to_string(index) + " has count " + std::to_string(count) +
-                   ", held " + std::to_string(holders) + " times" + (free[index] ? ", and is free" : "");
+                   ", held " + std::to_string(held) + " times" + (free[index] ? ", and is free" : "");
     }
-    int expected = baseline + int(a.holders.size()) - int(a.holders.count(null_index));
+    int expected = baseline + int(holders.size()) - int(holders.count(null_index));
     if (live_records() != expected)
         return "leak: " + std::to_string(live_records()) + " live records, " + std::to_string(expected) +
                " held";

@@ -105,8 +105,6 @@ std::string show(const Value &v)
     return s + "}";
 }
 
-namespace {
-
 std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char *fmt, ...)
 {
@@ -119,23 +117,12 @@ std::string format(const char *fmt, ...)
 }
 
 const char *const divide_by_zero = "attempt to divide by 0\n";
-std::string atom_error(const char *op) { return format("%s : cann't operate on a Atom .\n", op); }
-std::string subscript_error(const char *op)
-{
-    return format("%s : subscript error ! should be a integer .\n", op);
-}
-std::string bound(const char *op, int64_t i, int64_t n)
-{
-    return format("%s : subscript %d out of range [1 .. %d]\n", op, int(i), int(n));
-}
-std::string lbound(const char *op, int64_t i, int64_t n)
-{
-    return format("%s : subscript %d .. out of range [1..%d]\n", op, int(i), int(n));
-}
-std::string hbound(const char *op, int64_t i, int64_t n)
-{
-    return format("%s : .. subscript %d out of range [1..%d]\n", op, int(i), int(n));
-}
+// The shared reports, each after the operation's name.
+const char *const atom_error = "%s : cann't operate on a Atom .\n";
+const char *const subscript_error = "%s : subscript error ! should be a integer .\n";
+const char *const bound = "%s : subscript %d out of range [1 .. %d]\n";
+const char *const lbound = "%s : subscript %d .. out of range [1..%d]\n";
+const char *const hbound = "%s : .. subscript %d out of range [1..%d]\n";
 
 // Bytes where the rule allows them and every element is a byte.
 Form form_of(bool bytes_rule, const std::vector<Value> &e)
@@ -242,8 +229,6 @@ Value unary_engine(int code, const Value &x)
     return seq(std::move(out), form);
 }
 
-}  // namespace
-
 Value concat(const Value &a, const Value &b);
 
 Value engine(int code, const Value &a, const Value &b)
@@ -317,8 +302,6 @@ int32_t bool_relation(int code, const Value &a, const Value &b)
 
 // ---- sequences -------------------------------------------------------------------
 
-namespace {
-
 // An integer, or a double holding an integral 32-bit value other than -2147483648.
 int64_t position(const Value &k, const char *op)
 {
@@ -326,7 +309,7 @@ int64_t position(const Value &k, const char *op)
         return k.i;
     if (k.is_dbl() && k.d > -2147483648.0 && k.d < 2147483648.0 && std::trunc(k.d) == k.d)
         return int64_t(k.d);
-    throw Fatal{subscript_error(op)};
+    throw Fatal{format(subscript_error, op)};
 }
 
 int64_t from_end(int64_t i, int64_t n) { return i < 0 ? i + n + 1 : i; }
@@ -353,8 +336,6 @@ Value without(const Value &s, size_t k)
     r.elems.erase(r.elems.begin() + long(k));
     return seq(r.elems, s.form);
 }
-
-}  // namespace
 
 int32_t key_index(const Value &keys, const Value &key)
 {
@@ -397,18 +378,18 @@ Value subscript(const Value &s0, const Value &i0)
         i = position(i0, "subscript");
     }
     if (!s->is_seq())
-        throw Fatal{atom_error("subscript")};
+        throw Fatal{format(atom_error, "subscript")};
     int64_t n = int64_t(s->size());
     i = from_end(i, n);
     if (i < 1 || i > n)
-        throw Fatal{bound("subscript", i, n)};
+        throw Fatal{format(bound, "subscript", int(i), int(n))};
     return s->elems[size_t(i - 1)];
 }
 
 Value slice(const Value &s, const Value &lo0, const Value &hi0)
 {
     if (!s.is_seq())
-        throw Fatal{atom_error("slice")};
+        throw Fatal{format(atom_error, "slice")};
     int64_t n = int64_t(s.size());
     int64_t lo = from_end(position(lo0, "slice"), n), hi = from_end(position(hi0, "slice"), n);
     if (hi == lo - 1)
@@ -416,9 +397,9 @@ Value slice(const Value &s, const Value &lo0, const Value &hi0)
     if (hi < lo)
         throw Fatal{"slice : slice length cannot be negative\n"};
     if (lo < 1 || lo > n)
-        throw Fatal{lbound("slice", lo, n)};
+        throw Fatal{format(lbound, "slice", int(lo), int(n))};
     if (hi < 1 || hi > n)
-        throw Fatal{hbound("slice", hi, n)};
+        throw Fatal{format(hbound, "slice", int(hi), int(n))};
     return part(s, size_t(lo - 1), size_t(hi - lo + 1));
 }
 
@@ -435,14 +416,14 @@ Value concat(const Value &a, const Value &b)
 Value insert(const Value &s, const Value &x, const Value &k0)
 {
     if (k0.is_seq())
-        throw Fatal{subscript_error("insert")};
+        throw Fatal{format(subscript_error, "insert")};
     int64_t k = position(k0, "insert");
     if (!s.is_seq())
-        throw Fatal{atom_error("insert")};
+        throw Fatal{format(atom_error, "insert")};
     int64_t n = int64_t(s.size());
     k += k < 0 ? n + 1 : 0;
     if (k < 0 || k > n)
-        throw Fatal{bound("insert", k, n)};
+        throw Fatal{format(bound, "insert", int(k), int(n))};
     std::vector<Value> e = s.elems;
     e.insert(e.begin() + k, x);
     return seq(std::move(e), stored_nonpositive(s) && x.is_byte() ? Form::bytes : Form::words);
@@ -452,7 +433,7 @@ Value removeindex(const Value &s, const Value &k0, bool *absent)
 {
     *absent = false;
     if (!s.is_seq())
-        throw Fatal{atom_error("remove")};
+        throw Fatal{format(atom_error, "remove")};
     if (k0.is_seq()) {
         int32_t j = key_index(key_list(s, "No valid Map construction !"), k0);
         *absent = j < 0;
@@ -464,28 +445,24 @@ Value removeindex(const Value &s, const Value &k0, bool *absent)
     }
     int64_t n = int64_t(s.size()), k = from_end(position(k0, "remove"), n);
     if (k < 1 || k > n)
-        throw Fatal{bound("remove", k, n)};
+        throw Fatal{format(bound, "remove", int(k), int(n))};
     return without(s, size_t(k - 1));
 }
-
-namespace {
 
 int64_t start_of(const Value &x, const Value &s, const Value &k, bool converted, const char *op,
                  const char *atom)
 {
     if (converted && k.is_seq())
-        throw Fatal{subscript_error(op)};
+        throw Fatal{format(subscript_error, op)};
     int64_t start = converted ? position(k, op) : k.i;
     if (!s.is_seq() || !(x.is_seq() || !std::strcmp(op, "find_from")))
-        throw Fatal{atom_error(atom)};
+        throw Fatal{format(atom_error, atom)};
     if (start < 0)
         throw Undefined{};
     if (start > int64_t(s.size()))
-        throw Fatal{bound(op, start, int64_t(s.size()))};
+        throw Fatal{format(bound, op, int(start), int(s.size()))};
     return start;
 }
-
-}  // namespace
 
 int32_t find_from(const Value &x, const Value &s, const Value &k0, bool converted)
 {
@@ -527,25 +504,23 @@ std::string text_of(const Value &x)
 
 // ---- the assignment forms, along a path of positions ---------------------------
 
-namespace {
-
 // The 1-based position `k` names in `p`, checked against the stored length on
 // inner levels (negative for bytes, so no byte is walked into).
 int64_t index_at(const Value &p, const Value &k, const char *name, bool inner, bool slice)
 {
     if (k.is_seq() && slice && !inner)
-        throw Fatal{subscript_error(name)};
+        throw Fatal{format(subscript_error, name)};
     if (k.is_seq())
         throw Undefined{};
     int64_t idx = position(k, name);
     if (!p.is_seq())
-        throw Fatal{atom_error("assign subscript")};
+        throw Fatal{format(atom_error, "assign subscript")};
     int64_t stored = inner && p.bytes() ? -int64_t(p.size()) : int64_t(p.size());
     if (idx < 0 && stored < 0)
         throw Undefined{};
     idx = from_end(idx, stored);
     if (idx < 1 || idx > stored)
-        throw Fatal{slice ? lbound(name, idx, stored) : bound(name, idx, stored)};
+        throw Fatal{format(slice ? lbound : bound, name, int(idx), int(stored))};
     return idx;
 }
 
@@ -557,8 +532,6 @@ Value *walk(Value &var, const std::vector<Value> &path, const char *name, bool s
         p = &p->elems[size_t(index_at(*p, path[t], name, true, slice) - 1)];
     return p;
 }
-
-}  // namespace
 
 void element_assign(int code, Value &var, const Value &v, const std::vector<Value> &path)
 {
@@ -576,10 +549,10 @@ int64_t slice_assign(int code, Value &var, const Value &hi0, const Value &v, con
     Value *p = walk(var, path, name, true);
     int64_t lo = index_at(*p, path.back(), name, false, true), m = int64_t(p->size());
     if (hi0.is_seq())
-        throw Fatal{subscript_error(name)};
+        throw Fatal{format(subscript_error, name)};
     int64_t hi = from_end(position(hi0, name), m), c = hi - lo + 1;
     if (hi < 1 || hi > m)
-        throw Fatal{hbound(name, hi, m)};
+        throw Fatal{format(hbound, name, int(hi), int(m))};
     if (c < 0)
         throw Fatal{format("%s : slice length cannot be negative\n", name)};
     if (c > 0 && v.is_seq() && int64_t(v.size()) != c)
