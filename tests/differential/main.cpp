@@ -313,15 +313,26 @@ struct Expect {
     std::vector<Disposition> disposition;
     bool stores = true, in_place = false;
 
-    Value integer(int64_t r) { return model::integer(r); }
+    // A temporary view argument k stays held: its release the rules leave open.
+    void hold_view(size_t k)
+    {
+        if (st.args[k].kind == Arg::Kind::view)
+            disposition[k] = Disposition::must_hold;
+    }
+    // Argument k is not the variable the step changes (else the outcome is open).
+    bool distinct(size_t k)
+    {
+        if (st.args[k].kind == Arg::Kind::var && st.args[k].var == st.dst)
+            throw model::Undefined{};
+        return true;
+    }
     Value assignment(bool slice);
 };
 
 Value Expect::assignment(bool slice)
 {
-    const Arg &value = st.args[slice];
-    if (value.kind == Arg::Kind::var && value.var == st.dst && (slice || st.code >= 0))
-        throw model::Undefined{};
+    if (slice || st.code >= 0)
+        distinct(slice);
     Value target = vars[st.dst];
     std::vector<Value> path(v.begin() + 1 + slice, v.end());
     int64_t c = slice ? model::slice_assign(st.code, target, v[0], v[1], path) : -1;
@@ -381,11 +392,16 @@ using M = Expect &;
         (void)st, (void)n;                                                                                   \
         return __VA_ARGS__;                                                                                  \
     }
-#define MODEL(...) [](M m) -> Value { return __VA_ARGS__; }
+#define MODEL(...)                                                                                           \
+    [](M m) -> Value {                                                                                       \
+        using namespace model;                                                                               \
+        [[maybe_unused]] const std::vector<Value> &v = m.v;                                                  \
+        return __VA_ARGS__;                                                                                  \
+    }
 using H = vorn_handle;
 const Row ops[] = {
-    {"literal", 8, &G::literal, 0, CALL(a[0]), MODEL(m.v[0])},
-    {"copy", 4, &G::copy, 0, CALL(a[0]), MODEL(m.v[0])},
+    {"literal", 8, &G::literal, 0, CALL(a[0]), MODEL(v[0])},
+    {"copy", 4, &G::copy, 0, CALL(a[0]), MODEL(v[0])},
     {"binary", 14, &G::binary, 0, CALL(binary_call(st.code, a[0], a[1])),
      [](M m) {
          bool untouched = false;
@@ -393,22 +409,14 @@ const Row ops[] = {
          m.disposition[1] = untouched ? Disposition::borrowed : Disposition::consumed;
          return r;
      }},
-    {"unary", 6, &G::unary, 0, CALL(unary_call(st.code, a[0])), MODEL(model::unary_routine(m.st.code, m.v[0]))},
-    {"compare", 2, &G::two, 0, CALL(H(compare(a[0], a[1]))), MODEL(m.integer(model::compare(m.v[0], m.v[1])))},
-    {"equal", 2, &G::two, 0, CALL(H(equal(a[0], a[1]))), MODEL(m.integer(model::equal(m.v[0], m.v[1])))},
+    {"unary", 6, &G::unary, 0, CALL(unary_call(st.code, a[0])), MODEL(unary_routine(m.st.code, v[0]))},
+    {"compare", 2, &G::two, 0, CALL(H(compare(a[0], a[1]))), MODEL(integer(compare(v[0], v[1])))},
+    {"equal", 2, &G::two, 0, CALL(H(equal(a[0], a[1]))), MODEL(integer(equal(v[0], v[1])))},
     {"BOOL_relation", 2, &G::two, 0, CALL(H(BOOL_relation(st.code, a[0], a[1]))),
-     MODEL(m.integer(model::bool_relation(m.st.code, m.v[0], m.v[1])))},
+     MODEL(integer(bool_relation(m.st.code, v[0], v[1])))},
     {"subscript", 6, &G::located, 0, CALL(subscript(a[0], a[1])),
-     [](M m) {
-         m.disposition[0] = Disposition::borrowed;
-         return model::subscript(m.v[0], m.v[1]);
-     }},
-    {"slice", 6, &G::located, 1, CALL(slice(a[0], a[1], a[2])),
-     [](M m) {
-         if (m.st.args[0].kind == Arg::Kind::view)
-             m.disposition[0] = Disposition::must_hold;
-         return model::slice(m.v[0], m.v[1], m.v[2]);
-     }},
+     MODEL(m.disposition[0] = Disposition::borrowed, subscript(v[0], v[1]))},
+    {"slice", 6, &G::located, 1, CALL(slice(a[0], a[1], a[2])), MODEL(m.hold_view(0), slice(v[0], v[1], v[2]))},
     {"removeindex", 4, &G::located, 0, CALL(removeindex(a[0], a[1])),
      [](M m) {
          bool absent = false;
@@ -417,23 +425,21 @@ const Row ops[] = {
          m.disposition[0] = absent ? Disposition::borrowed : Disposition::consumed;
          return r;
      }},
-    {"concat", 5, &G::two, 0, CALL(concat(a[0], a[1])), MODEL(model::concat(m.v[0], m.v[1]))},
-    {"wrap_concat", 1, &G::two, 0, CALL(wrap_concat(a[0], a[1])), MODEL(model::concat(m.v[0], m.v[1]))},
-    {"insert", 3, &G::inserted, 0, CALL(insert(a[0], a[1], a[2])), MODEL(model::insert(m.v[0], m.v[1], m.v[2]))},
-    {"append", 3, &G::inserted, 1, CALL(append(a[0], a[1])), MODEL(model::insert(m.v[0], m.v[1], m.integer(-1)))},
-    {"prepend", 2, &G::inserted, 2, CALL(prepend(a[0], a[1])), MODEL(model::insert(m.v[0], m.v[1], m.integer(0)))},
-    {"find", 3, &G::searched, 0, CALL(H(find(a[0], a[1]))),
-     MODEL(m.integer(model::find_from(m.v[0], m.v[1], m.integer(0), false)))},
+    {"concat", 5, &G::two, 0, CALL(concat(a[0], a[1])), MODEL(concat(v[0], v[1]))},
+    {"wrap_concat", 1, &G::two, 0, CALL(wrap_concat(a[0], a[1])), MODEL(concat(v[0], v[1]))},
+    {"insert", 3, &G::inserted, 0, CALL(insert(a[0], a[1], a[2])), MODEL(insert(v[0], v[1], v[2]))},
+    {"append", 3, &G::inserted, 1, CALL(append(a[0], a[1])), MODEL(insert(v[0], v[1], integer(-1)))},
+    {"prepend", 2, &G::inserted, 2, CALL(prepend(a[0], a[1])), MODEL(insert(v[0], v[1], integer(0)))},
+    {"find", 3, &G::searched, 0, CALL(H(find(a[0], a[1]))), MODEL(integer(find_from(v[0], v[1], integer(0), 0)))},
     {"find_from", 2, &G::searched, 1, CALL(H(find_from(a[0], a[1], a[2]))),
-     MODEL(m.integer(model::find_from(m.v[0], m.v[1], m.v[2], true)))},
-    {"match", 3, &G::searched, 2, CALL(H(match(a[0], a[1]))),
-     MODEL(m.integer(model::match_from(m.v[0], m.v[1], m.integer(0), false)))},
+     MODEL(integer(find_from(v[0], v[1], v[2], true)))},
+    {"match", 3, &G::searched, 2, CALL(H(match(a[0], a[1]))), MODEL(integer(match_from(v[0], v[1], integer(0), 0)))},
     {"match_from", 2, &G::searched, 3, CALL(H(match_from(a[0], a[1], a[2]))),
-     MODEL(m.integer(model::match_from(m.v[0], m.v[1], m.v[2], true)))},
-    {"repeat", 3, &G::repeat, 0, CALL(repeat(a[0], a[1])), MODEL(model::repeat(m.v[0], m.v[1]))},
+     MODEL(integer(match_from(v[0], v[1], v[2], true)))},
+    {"repeat", 3, &G::repeat, 0, CALL(repeat(a[0], a[1])), MODEL(repeat(v[0], v[1]))},
     {"build_sequence", 4, &G::build, 0, CALL(build_sequence(n, a[0], a[1], a[2], a[3], a[4])),
-     MODEL(model::build_sequence(m.v))},
-    {"wrap_value", 4, &G::text, 0, CALL(wrap_value(a[0])), MODEL(wrap_value_model(m.v[0]))},
+     MODEL(build_sequence(v))},
+    {"wrap_value", 4, &G::text, 0, CALL(wrap_value(a[0])), MODEL(wrap_value_model(v[0]))},
     {"add_to", 5, &G::compound, 0,
      [](const Step &st, const vorn_handle *a, int32_t) {
          using F = void (*)(vorn_handle *, vorn_handle);
@@ -441,12 +447,7 @@ const Row ops[] = {
          (st.code < 4 ? f[st.code] : concat_to)(&vars[st.dst], a[0]);
          return UNDEF;
      },
-     [](M m) {
-         if (m.st.args[0].kind == Arg::Kind::var && m.st.args[0].var == m.st.dst)
-             throw model::Undefined{};
-         m.in_place = true;
-         return model::engine(m.st.code, m.vars[m.st.dst], m.v[0]);
-     }},
+     MODEL(m.in_place = m.distinct(0), engine(m.st.code, m.vars[m.st.dst], v[0]))},
     {"subscript_assign", 12, &G::assignment, 0,
      CALL(subscript_assign(&vars[st.dst], a[0], n - 1, a[1], a[2], a[3]), UNDEF), MODEL(m.assignment(false))},
     {"subscript_arithmetic_assign", 7, &G::assignment, 2,
