@@ -12,7 +12,10 @@ struct reader {
     uint8_t byte() { return n ? (--n, *p++) : 0; }
     uint32_t word()
     {
-        return uint32_t(byte()) << 24 | uint32_t(byte()) << 16 | uint32_t(byte()) << 8 | byte();
+        uint32_t v = 0;
+        for (int k = 0; k < 4; ++k)
+            v = v << 8 | byte();
+        return v;
     }
 };
 

@@ -471,7 +471,8 @@ Step Generator::step()
     for (r = pick(total); r >= weight(st.op); ++st.op)
         r -= weight(st.op);
     st.dst = pick(nvars);
-    (this->*ops[st.op].draw)(st);
+    Draw draw = ops[st.op].draw;
+    (this->*draw)(st);
     return st;
 }
 
