@@ -56,7 +56,7 @@ const Reading readings[] = {{"42", 0, 42},    {"+42", 0, 42},        {"  42", 0,
                             {"42  ", 0, 42},  {"-1073741825", 1, 0}, {"2147483648", 1, 0},
                             {"12.", 0, 12},   {"12.5", 2, 12.5},     {".5", 2, 0.5},
                             {"1e3", 2, 1000}, {"1.2.3", 1, 0},       {"0x10", 1, 0},
-                            {"", 1, 0},       {"#FF", 0, 255},       {"#o17", 0, 15},
+                            {" ", 1, 0},      {"#FF", 0, 255},       {"#o17", 0, 15},
                             {"#af", 0, 175},  {"#", 0, 0},           {"#C0000000", 0, -1073741824},
                             {"-0", 0, 0},     {"1E+2\n", 2, 100},    {"abc", 1, 0},
                             {"-7", 0, -7}};
@@ -345,21 +345,17 @@ Value Expect::assignment(bool slice)
     return target;
 }
 
+// A character code's reading, or a text's where the table states it.
 Value wrap_value_model(const Value &x)
 {
     if (x.is_atom() && !x.is_byte())
         throw model::Undefined{};
-    if (x.is_atom()) {
-        bool digit = x.i >= '0' && x.i <= '9';
+    bool digit = x.is_int() && x.i >= '0' && x.i <= '9';
+    if (x.is_atom())
         return model::seq({model::integer(!digit), model::integer(digit ? x.i - '0' : 0)}, Form::bytes);
-    }
-    for (const Value &e : x.elems)
-        if (e.is_seq())
-            throw model::Fatal{"sequence found inside character string"};
-        else if (e.is_dbl() && !(std::fabs(e.d) < 2147483648.0))
-            throw model::Undefined{};
+    std::string text = model::text_of(x);  // the reports of a text that is none
     for (const Reading &r : readings)
-        if (model::equal(x, model::text(r.text)))
+        if (text == r.text)
             return model::seq({model::integer(r.status == 1),
                                r.status == 2 ? model::dbl(r.value) : model::integer(int64_t(r.value))},
                               Form::unknown);
