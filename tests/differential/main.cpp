@@ -178,8 +178,8 @@ struct Generator {
     }
     void binary(Step &st)
     {
-        st.code = one_of({0, 1, 2, 3, 21, 27, 4, 5, 6, 17, 15, 16, 7, 8, 11, 12, 9, 10, 0, 1, 2});
         two(st);
+        st.code = one_of({0, 1, 2, 3, 21, 27, 4, 5, 6, 17, 15, 16, 7, 8, 11, 12, 9, 10, 0, 1, 2});
         const Value &a = value_of(st.args[0]), &b = value_of(st.args[1]);
         if (a.is_seq() && b.is_seq() && a.size() != b.size() && chance(0.9)) {
             std::vector<Value> e;  // mostly operands of the same length
