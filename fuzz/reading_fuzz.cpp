@@ -9,20 +9,6 @@
 
 #include "harness.h"
 
-namespace {
-
-// A read result is -1, or a temporary sequence of at most `limit` elements (then let go).
-bool take_result(vorn_handle r, int32_t limit)
-{
-    if (r == vorn_handle(-1))
-        return false;
-    check(vorn_is_sequence(r) && refcount(r) == 0 && length(r) <= limit, "a temporary of a sensible length");
-    destroy(r);
-    return true;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
@@ -36,24 +22,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     int32_t fn = wrap_open(build_string(path.c_str()), build_string(data[0] & 1 ? "rb" : "r"));
     check(fn >= 3 && fn <= 20, "a readable file gets a file number");
     int32_t last = 0, c = 0;
-    for (int step = 0;; ++step) {
-        int32_t count = 1 + (step * 7 + data[0]) % 97;
-        switch ((data[1] >> (2 * (step % 4))) & 3) {
-        case 0:
-            c = take_result(wrap_gets(fn), file_size + 1) ? 0 : -1;
-            break;
-        case 1:
-            c = wrap_getc(fn);
-            check(c >= -1 && c <= 255, "getc gives a byte or -1");
-            break;
-        default:
-            c = take_result(wrap_get_bytes(fn, count), count) ? 0 : -1;
-        }
-        int32_t where = wrap_where(fn);
-        check(where >= last && where <= file_size, "the position moves forward within the file");
-        last = where;
-        if (c == -1)
-            break;
+    for (int step = 0; c != -1; ++step) {
+        int how = (data[1] >> (2 * (step % 4))) & 3, count = 1 + (step * 7 + data[0]) % 97;
+        vorn_handle r = how == 1 ? vorn_handle(wrap_getc(fn))
+                        : how    ? wrap_get_bytes(fn, count)
+                                 : wrap_gets(fn);
+        c = r == vorn_handle(-1) ? -1 : how == 1 ? int32_t(r) : 0;
+        bool sensible =
+            how == 1 ? c >= 0 && c <= 255
+                     : vorn_is_sequence(r) && refcount(r) == 0 && length(r) <= (how ? count : file_size + 1);
+        check(c == -1 || sensible, "a character, or a temporary of a sensible length");
+        if (c != -1 && how != 1)
+            destroy(r);
+        check(wrap_where(fn) >= last && wrap_where(fn) <= file_size,
+              "the position moves forward within the file");
+        last = wrap_where(fn);
     }
     check(last == file_size, "the end of input is the end of the file");
     wrap_close(fn);
