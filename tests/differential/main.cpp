@@ -703,8 +703,9 @@ int main(int argc, char **argv)
         };
         if (int status = in_child(batch_body, 600, out); status != 0) {
             std::string tail = out.substr(std::min(out.size(), out.rfind("program ")));
-            std::printf("%s(status %d); reproduce: vorn_differential --seed %ld --steps %ld --program N\n",
-                        tail.c_str(), status, seed, steps);
+            long failed = tail.empty() ? batch : std::atol(tail.c_str() + 8);
+            std::printf("%s(status %d); reproduce: vorn_differential --seed %ld --steps %ld --program %ld\n",
+                        tail.c_str(), status, seed, steps, failed);
             return 1;
         }
     }
