@@ -1,18 +1,7 @@
-// harness.h -- what every fuzz target shares: the reference model and the
-// record helpers of the differential test, a cursor over the input, and the
-// start-up (define VORN_FUZZ_QUIET first to send standard output to /dev/null).
-#include <vorn.h>
-
-#include <cstddef>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-#include <vector>
-
-// The reference model is compiled into the target (one translation unit).
-#include "../tests/differential/model.cpp"
-#include "../tests/differential/records.h"
+// harness.h -- what every fuzz target shares: the reference model and record
+// helpers of the differential test, a cursor over the input, a value drawn
+// from it, and the start-up (define VORN_FUZZ_QUIET to discard standard output).
+#include "../tests/differential/model.h"
 
 namespace {
 
@@ -20,7 +9,6 @@ namespace {
 struct reader {
     const uint8_t *p;
     size_t n;
-    bool done() const { return n == 0; }
     uint8_t byte() { return n ? (--n, *p++) : 0; }
     uint32_t word()
     {
@@ -29,22 +17,28 @@ struct reader {
             v = v << 8 | byte();
         return v;
     }
-    double real()
-    {
-        uint64_t bits = static_cast<uint64_t>(word()) << 32 | word();
-        double d;
-        std::memcpy(&d, &bits, sizeof d);
-        return d;
-    }
 };
 
-// Any 32-bit value made a member of the integer class.
-inline int32_t integer_of(uint32_t v)
+// An integer of any size, a double (`wide`: any bit pattern), or a sequence
+// (bytes or handles) of up to 15 such values, nested at most `depth` deep.
+model::Value value_from(reader &in, int depth, bool wide)
 {
-    return int32_t((v & 0xC0000000u) == 0x80000000u ? v & 0x7FFFFFFFu : v);
+    uint8_t how = in.byte();
+    uint32_t w = in.word();
+    int32_t i = int32_t((w & 0xC0000000u) == 0x80000000u ? w & 0x7FFFFFFFu : w);
+    uint64_t bits = uint64_t(w) << 32 | in.word();
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    int kind = how % (depth > 0 ? 4 : 2);
+    std::vector<model::Value> e;
+    for (int n = kind >= 2 ? how >> 4 : 0; n > 0; --n)
+        e.push_back(kind == 2 ? model::integer(in.byte()) : value_from(in, depth - 1, wide));
+    return kind == 0   ? model::integer(i)
+           : kind == 1 ? model::dbl(wide ? d : i + (how >> 2) % 4 * 0.25)
+                       : model::seq(e, kind == 2 ? model::Form::bytes : model::Form::words);
 }
 
-// Checks `ok`, stopping the run with `what` on standard error when it fails.
+// Stops the run with `what` on standard error when `ok` fails.
 void check(bool ok, const char *what)
 {
     if (!ok) {
