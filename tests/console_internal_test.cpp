@@ -1,7 +1,6 @@
 // The console logic against the model backend: colours, cursor, clearing,
 // screen images, text landing in the model, keys, mouse and break over its
-// input queue; the terminal's key decoder and its output bytes on a pipe.
-#include <fcntl.h>
+// input queue; the terminal's key decoder.
 #include <unistd.h>
 
 #include <csignal>
@@ -192,45 +191,6 @@ TEST_F(Console, ScreenImagesRoundTripAndStayInBounds)
     EXPECT_EQ(model().cells[80].attr, 3);
 }
 
-// The terminal backend sends one write per primitive, colours only where the
-// attribute changes, and the program's text into the model as well.
-TEST_F(Console, TerminalSequencesOnAPipe)
-{
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    fcntl(fds[0], F_SETFL, O_NONBLOCK);
-    auto sent = [&] {
-        char buf[8192];
-        ssize_t n = read(fds[0], buf, sizeof buf);
-        return n > 0 ? std::string(buf, size_t(n)) : std::string();
-    };
-    void *saved_slot = files[1];
-    files[1] = stdout;
-    terminal_attach_fd(fds[1]);
-    int16_t fg = 14, bg = 1, l = 79, t = 25, r = 81, b = 25;
-    vorn_cell_record cells[3] = {{'a', 7}, {'b', 7}, {'c', 0x1E}};
-    colors_(&fg, &bg);
-    EXPECT_EQ(sent(), "\x1b[93;44m");
-    wrap_text_color(14);
-    wrap_position(2, 3);
-    EXPECT_EQ(sent(), "\x1b[2;3H");
-    wrap_puts(1, build_string("hi\n"));
-    EXPECT_EQ(sent(), "hi\n");
-    EXPECT_EQ(take_bytes(wrap_get_screen(seq("{3,2,4,2}"))), "h\x1ei\x1e");
-    puttext_(&l, &t, &r, &b, cells);
-    EXPECT_EQ(sent(), "\x1b[25;79H\x1b[0mab\x1b[93;44m\x1b[3;1H");
-    wrap_clear_screen();
-    wrap_cursor(0);
-    wrap_wrap(0);
-    EXPECT_EQ(sent(), "\x1b[1;1H\x1b[J\x1b[?25l\x1b[?7l");
-    terminal_detach();
-    EXPECT_EQ(sent(), "\x1b[0m\x1b[?25h\x1b[?7h");
-    EXPECT_EQ(&console(), &no_console());
-    files[1] = saved_slot;
-    close(fds[0]);
-    close(fds[1]);
-}
-
 TEST_F(Keys, TerminalBytesGiveTheKeyCodes)
 {
     const std::pair<std::string, std::string> table[] = {
@@ -291,22 +251,15 @@ TEST_F(Keys, PollsWaitsMouseAndTheBreakCount)
     EXPECT_EQ(shown, "{2,5,3}{4,5,3}{1,6,3}{0,5,3}{10,5,3}{53,6,3}");
 }
 
-// getch_ echoes character keys (not under a web gateway); without a console a
-// wait reads standard input: its bytes, then -1 at the end.
+// getch_ echoes character keys; without a console a wait reads standard
+// input: its bytes, then -1 at the end.
 TEST_F(Keys, GetchEchoesCharacterKeysOnly)
 {
-    for (const char *gateway : {(const char *)nullptr, "GET"})
-        expect_child(
-            [gateway] {
-                CGI_flag = const_cast<char *>(gateway);
-                for (const input_record &r : {key(0x70, 59, 0), key(0, 0, 130), key(0x58, 45, 'x')})
-                    queue_input(r);
-                int a = getch_(), b = getch_();
-                std::printf("|%d %d", a, b);
-            },
-            gateway ? "|130 120" : "\x82x|130 120", 0);
     expect_child(
         [] {
+            for (const input_record &r : {key(0x70, 59, 0), key(0, 0, 130), key(0x58, 45, 'x')})
+                queue_input(r);
+            int a = getch_(), b = getch_();
             use_console(no_console());
             int fds[2];
             (void)!pipe(fds);
@@ -314,8 +267,8 @@ TEST_F(Keys, GetchEchoesCharacterKeysOnly)
             close(fds[1]);
             dup2(fds[0], 0);
             clearerr(stdin);
-            int a = wrap_wait_key(), b = wrap_wait_key();
-            std::printf("%d %d %d %d", a, b, getch_(), wrap_get_key());
+            int c = wrap_wait_key(), d = wrap_wait_key();
+            std::printf("|%d %d %d %d %d %d", a, b, c, d, getch_(), wrap_get_key());
         },
-        "122 -1 -1 -1", 0);
+        "\x82x|130 120 122 -1 -1 -1", 0);
 }
