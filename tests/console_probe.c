@@ -1,10 +1,6 @@
-/* console_probe.c -- a small program for the terminal tests: it starts as a
- * translated program does, then performs the console actions named on its
- * command line, in order:
- *   clear  line  nl  fail  puts:TEXT  pos:R,C  fg:N  bg:N  cursor:N  wrap:N
- *   save:TOP,LEFT,BOTTOM,RIGHT  show:ROW,COL  hold:FILE
- * `save` keeps one text image, `show` displays it; `fail` ends in a run-time
- * error; `hold` creates FILE and waits for a line on standard input. */
+/* console_probe.c -- a program for the terminal tests: it starts as a
+ * translated program does, then performs the console actions its arguments
+ * name, in order (see act); `hold:FILE` creates FILE and waits for a line. */
 #include <stdio.h>
 #include <string.h>
 #include <vorn.h>

@@ -45,7 +45,7 @@ std::string entry_of(vorn_handle list, const std::string &entry_name)
 
 }  // namespace
 
-TEST_F(System, EnvironmentVariables)
+TEST_F(System, EnvironmentAndCommands)
 {
     vorn_handle setting = held(make_string("VORN_A=bar")),
                 view = held(view_of(make_string("VORN_B=123456"), 1, 9));
@@ -64,10 +64,7 @@ TEST_F(System, EnvironmentVariables)
                   {[] { wrap_putenv(build_sequence(0)); }, not_bytes},
                   {[] { wrap_putenv(make_string("NOEQUALS")); }, "No room in environment\n"},
                   {[] { wrap_system(seq("{1,{2}}")); }, "sequence found inside character string"}});
-}
 
-TEST_F(System, CommandsStatusesAndPipes)
-{
     const std::pair<const char *, int32_t> statuses[] = {
         {"exit 2", 2}, {"true", 0}, {"kill -9 $$", 137}, {"no-such-command-here 2>/dev/null", 127}};
     for (auto &[command, status] : statuses)
@@ -116,7 +113,7 @@ TEST_F(System, WildcardsMatchTextsAndFileNames)
                  "sequence found inside character string");
 }
 
-TEST_F(System, DirectoryListings)
+TEST_F(System, DirectoryListingsAndTheWorkingDirectory)
 {
     mkdir(dir_.path("sub").c_str(), 0755);
     const std::tuple<const char *, off_t, int> files[] = {
@@ -151,10 +148,7 @@ TEST_F(System, DirectoryListings)
                   {wrap_dir(build_sequence(0)), "-1"},
                   {wrap_dir(name("*.none")), "-1"}});
     expect_fatal([] { wrap_dir(7); }, "dir arg. must be a sequence\n");
-}
 
-TEST_F(System, WorkingDirectory)
-{
     std::string before = take_bytes(wrap_current_dir()), deep(70, 'd');
     EXPECT_EQ(wrap_change_dir(name("")), 0);
     EXPECT_EQ(take_bytes(wrap_current_dir()) + "/", dir_.path(""));
