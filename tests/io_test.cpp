@@ -261,7 +261,7 @@ TEST_F(Formatting, PiecesTakeTheirValuesAndHostileDirectivesOnlyTheirOne)
         {"<%s>|%d", "{b{0},4}", "<4"},
         {"%d 5s", "65", "65 5c"},
         {"%c|after", "0", ""},
-        {"%d %5.1f %s", "{7,2.25,'hi'}", "7   2.2 hi"},
+        {"%d%.1f%s", "{7,2.25,'x'}", "72.2x"},
         {"%n|", "5", "%n|"},
         {"%*d|", "5", "%*d|"},
         {"%1$d|", "5", "%1$d|"},
