@@ -67,7 +67,7 @@ std::string codes(const std::string &bytes)
 
 }  // namespace
 
-TEST_F(Console, ColoursPositionsShapesAndSavedState)
+TEST_F(Console, ColoursCursorSavedStateAndClearing)
 {
     model().attr = 0x17;
     int16_t fg = 2, bg = 20, dr = 2, dc = -2;
@@ -122,11 +122,8 @@ TEST_F(Console, ColoursPositionsShapesAndSavedState)
          {[] { wrap_display_text_image(seq("{1,1}"), 5); }, "parameter should be sequence's\n"},
          {[] { wrap_display_text_image(seq("{1,1}"), make_string("AB")); }, rows},
          {[] { wrap_display_text_image(seq("{1,1}"), seq("{}")); }, rows}});
-}
 
-// Clearing covers 80 x 25 and one line of 80 whatever the screen's size.
-TEST_F(Console, ClearingTextWrapAndScroll)
-{
+    // Clearing covers 80 x 25 and one line of 80 whatever the screen's size.
     use_model_console(80, 300);
     console().fill(0, 0, 80 * 300, cell{'x', 0x17});
     model().attr = 0x1E;
@@ -218,7 +215,7 @@ TEST_F(Keys, TerminalBytesGiveTheKeyCodes)
 
 // A release gives nothing, Shift alone -1, AltGr its scan code; an interrupt
 // while breaks are off is reported once as key 3.
-TEST_F(Keys, PollsWaitsMouseAndTheBreakCount)
+TEST_F(Keys, PollsWaitsGetchMouseAndTheBreakCount)
 {
     EXPECT_EQ(wrap_get_key(), -1);
     for (const input_record &r :
@@ -249,12 +246,9 @@ TEST_F(Keys, PollsWaitsMouseAndTheBreakCount)
         shown += show_drop(wrap_text_mouse());
     }
     EXPECT_EQ(shown, "{2,5,3}{4,5,3}{1,6,3}{0,5,3}{10,5,3}{53,6,3}");
-}
 
-// getch_ echoes character keys; without a console a wait reads standard
-// input: its bytes, then -1 at the end.
-TEST_F(Keys, GetchEchoesCharacterKeysOnly)
-{
+    // getch_ echoes character keys; without a console a wait reads standard
+    // input: its bytes, then -1 at the end.
     expect_child(
         [] {
             for (const input_record &r : {key(0x70, 59, 0), key(0, 0, 130), key(0x58, 45, 'x')})

@@ -1,7 +1,7 @@
 // Sockets over real TCP connections on 127.0.0.1, made by the library itself:
 // server, accept, client, data both ways (printing too), time-outs, a peer
-// that closes, the printed messages and the by-reference forms.  Ports come from the system
-// (port 0) and every test runs under an alarm, so nothing can hang.
+// that closes, the printed messages and the by-reference forms.  Ports come
+// from the system (port 0) and every test runs under an alarm, so nothing can hang.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/ioctl.h>
