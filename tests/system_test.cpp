@@ -13,12 +13,6 @@ using namespace vorn_test;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || !defined(NDEBUG)
-constexpr int slowdown = 30;  // unoptimized, instrumented (sanitizers, coverage)
-#else
-constexpr int slowdown = 1;
-#endif
-
 class System : public store_test {
   protected:
     void TearDown() override
@@ -97,7 +91,7 @@ TEST_F(System, WildcardsMatchTextsAndFileNames)
     auto start = std::chrono::steady_clock::now();
     for (int k = 0; k < 100; ++k)
         EXPECT_EQ(___match(name.c_str(), (stars + "b").c_str()), 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100) * slowdown);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));  // not exponential
     EXPECT_EQ(___match(name.c_str(), (std::string(5000, '*') + "a").c_str()), 1);
 
     vorn_handle pattern = held(make_string("*.TXT"));
