@@ -1,6 +1,6 @@
 // The console, keys and mouse on a real terminal: a program runs in a
 // detached tmux pane of 80 x 25; the pane's cells, colours and cursor are read
-// back from tmux, and the key probe writes the codes it gets to a file.
+// back from tmux, and the codes of keys and mouse reports from a file.
 #include <unistd.h>
 
 #include <chrono>
@@ -14,7 +14,7 @@ using namespace vorn_test;
 
 namespace {
 
-const std::string probe = VORN_CONSOLE_PROBE, keys_probe = VORN_KEYS_PROBE, examples = VORN_EXAMPLES_DIR;
+const std::string probe = VORN_CONSOLE_PROBE, examples = VORN_EXAMPLES_DIR;
 
 // The pane stays after the program ends and shows "EXIT:<status>" in the
 // colours the program left; the shell keeps the terminal's modes before and after.
@@ -111,7 +111,7 @@ TEST_F(Terminal, TextColoursImagesCursorAndResizes)
 // Breaks forbidden, Ctrl+C arrives as key 3; waiting costs next to no processor time.
 TEST_F(Terminal, KeysMouseAndCtrlC)
 {
-    start(keys_probe + " " + at("out") + " keys forbid");
+    start(probe + " breaks:0 keys:" + at("out"));
     ASSERT_TRUE(reached("out", "ready\n"));
     expect_keys("a A Enter BSpace Tab C-a M-a Escape", "97\n65\n13\n8\n9\n1\n286\n27\n");
     expect_keys("C-c", "3\n");
@@ -128,7 +128,7 @@ TEST_F(Terminal, KeysMouseAndCtrlC)
     EXPECT_LT(std::stod(out.substr(out.rfind("cpu ") + 4)), 0.2);
 
     // Breaks allowed: Ctrl+C ends the program with status 1 and the terminal given back.
-    start(keys_probe + " " + at("out") + " mouse allow");
+    start(probe + " breaks:1 mouse:" + at("out"));
     ASSERT_TRUE(reached("out", "ready\n"));
     const char *reports[][2] = {
         {"0;5;3M", "{2,5,3}"}, {"0;5;3m", "{4,5,3}"}, {"35;6;3M", "{1,6,3}"}, {"65;80;25M", "{0,80,25}"}};
