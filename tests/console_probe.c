@@ -42,8 +42,6 @@ static void act(const char *a)
         wrap_clear_screen();
     else if (strcmp(a, "line") == 0)
         wrap_clear_line();
-    else if (strcmp(a, "nl") == 0)
-        wrap_puts(1, build_string("\n"));
     else if (strcmp(a, "fail") == 0)
         wrap_text_color(build_string("x"));
     else if (strncmp(a, "puts:", 5) == 0)
@@ -69,8 +67,7 @@ static void act(const char *a)
         record(a);
     else if (strncmp(a, "hold:", 5) == 0) {
         fclose(fopen(a + 5, "w"));
-        if (fgets(line, sizeof line, stdin) == NULL)
-            return;
+        (void)!fgets(line, sizeof line, stdin);
     }
 }
 
