@@ -90,7 +90,7 @@ TEST_F(Terminal, TextColoursImagesCursorAndResizes)
 {
     start(probe + " bg:1 fg:14 clear pos:3,5 puts:Hello fg:12 puts:World pos:10,1 bg:0 fg:10 puts:ABCDEFGH" +
           " save:10,1,10,8 pos:10,1 line show:12,5 pos:14,1 puts:xxxxxxxx pos:14,4 line cursor:0 wrap:0" +
-          " pos:7,7 hold:" + at("a") + " pos:30,100 puts:Z hold:" + at("b"));
+          " pos:7,7 hold:" + at("a") + " pos:30,100 fg:7 bg:0 puts:Z hold:" + at("b"));
     ASSERT_TRUE(reached("a"));
     EXPECT_EQ(row(3), "\x1b[44m    \x1b[93mHello\x1b[91mWorld");
     EXPECT_EQ(row(10), "");
@@ -100,7 +100,7 @@ TEST_F(Terminal, TextColoursImagesCursorAndResizes)
     tmux("resize-window -x 120 -y 40");
     tmux("send-keys Enter");
     ASSERT_TRUE(reached("b"));
-    EXPECT_EQ(row(30), std::string(99, ' ') + "\x1b[92m\x1b[40mZ");  // past the old size
+    EXPECT_EQ(row(30), std::string(99, ' ') + "Z");  // past the old size, in the default colours
     EXPECT_EQ(finish(), "EXIT:0");
 
     start(probe + " cursor:0 wrap:0 bg:4 fg:15 pos:2,1 puts:before fail");
@@ -116,8 +116,10 @@ TEST_F(Terminal, KeysMouseAndCtrlC)
     expect_keys("a A Enter BSpace Tab C-a M-a Escape", "97\n65\n13\n8\n9\n1\n286\n27\n");
     expect_keys("C-c", "3\n");
     expect_keys("-l 'é'", "195\n169\n");
-    expect_keys("F1 F5 F11 F12 Up Down Left Right Home End PPage NPage IC DC",
-                "315\n319\n343\n344\n328\n336\n331\n333\n327\n335\n329\n337\n338\n339\n");
+    expect_keys("F1 F2 F3 F4 F5 F6 F7 F8 F9 F10 F11 F12",
+                "315\n316\n317\n318\n319\n320\n321\n322\n323\n324\n343\n344\n");
+    expect_keys("Up Down Left Right Home End PPage NPage IC DC S-Home C-End",
+                "328\n336\n331\n333\n327\n335\n329\n337\n338\n339\n427\n379\n");
     std::string burst;
     for (int i = 0; i < 2000; ++i)
         burst += "120\n";

@@ -84,7 +84,8 @@ TEST_F(System, WildcardsMatchTextsAndFileNames)
         {"a", "a*", 1},       {"abc", "a*", 1},      {"abc", "*c", 1},    {"abc", "*b", 0},
         {"abcbc", "a*bc", 1}, {"aXbYc", "a*b*c", 1}, {"abc", "*?", 1},    {"a", "?*", 1},
         {"ab", "**b", 1},     {"aab", "*?b", 1},     {"b", "*?b", 0},     {"a.b.c", "*.c", 1},
-        {"abc", "a*?*c", 1},  {"ac", "a*?*c", 0},    {"abcd", "?*d*", 1}, {"ba", "*a?", 0}};
+        {"abc", "a*?*c", 1},  {"ac", "a*?*c", 0},    {"abcd", "?*d*", 1}, {"ba", "*a?", 0},
+        {"a", "a**", 0},      {"ab", "a**", 1}};
     for (auto &[text, pattern, matched] : matches)
         EXPECT_EQ(___match(text, pattern), matched) << text << " ~ " << pattern;
     std::string name(10000, 'a'), stars = "*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a";
