@@ -263,6 +263,7 @@ TEST_F(Formatting, PiecesReleasesWarningsAndTheLetterTest)
         {"%.*f|", "1.5", "%.*f|"},
         {"%s", "65", "A"},
         {"%-s|", "65", "A|"},
+        {"%-s|", "66.7", "B|"},
         {"%5", "5", "%5"},
         {"%ld|%lld", "{-1,-1}", "-1|-1"},
         {"%lx", "-1", "ffffffff"},
