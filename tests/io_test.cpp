@@ -239,6 +239,7 @@ TEST_F(Formatting, PiecesReleasesWarningsAndTheLetterTest)
     const std::tuple<const char *, const char *, const char *> cases[] = {
         {"x=%d", "5", "x=5"},
         {"%d %d", "5", "5 "},
+        {"%5.2f", "3", " 3.00"},
         {"%d", "2.5", "2.5"},
         {"%s", "{'abc'}", "abc"},
         {"%d,%d", "'AB'", "65,66"},
