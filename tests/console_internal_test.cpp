@@ -1,8 +1,9 @@
-// The console logic against the model backend: primitives and built-ins,
-// screen images, text landing in the model; and the terminal backend's bytes
-// on a pipe.
-#include <fcntl.h>
+// The console logic against the model backend: colours, cursor, clearing,
+// screen images, text landing in the model, keys, mouse and break over its
+// input queue; the terminal's key decoder.
 #include <unistd.h>
+
+#include <csignal>
 
 #include "io.h"
 #include "support.h"
@@ -14,13 +15,19 @@ namespace {
 
 class Console : public store_test {
   protected:
-    void SetUp() override { use_model_console(80, 25); }
+    void SetUp() override
+    {
+        use_model_console(80, 25);
+        last_key = last_mouse_bot = -1;
+        last_but = 0;
+    }
     void TearDown() override
     {
         use_console(no_console());
         store_test::TearDown();
     }
 };
+using Keys = Console;
 
 // The characters of n cells of row y (0-based) from column x.
 std::string chars_at(int x, int y, int n)
@@ -35,25 +42,32 @@ void type(const char *text) { model().put_text(text, strlen(text)); }
 
 std::string position() { return show_drop(wrap_get_position()); }
 
-}  // namespace
-
-TEST(ConsoleModel, CellsStayInsideTheScreen)
+input_record key(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t control = 0, bool down = true)
 {
-    use_model_console(10, 3);
-    console().fill(8, 0, 5, cell{'x', 0x17});   // runs on into the next row
-    console().fill(9, 2, 99, cell{'y', 0x17});  // stops at the last cell
-    cell out[4];
-    console().read_cells({8, 0, 9, 1}, out);
-    EXPECT_EQ(std::string({char(out[0].ch), char(out[1].ch), char(out[2].ch), char(out[3].ch)}), "xx  ");
-    console().read_cells({1, 1, 3, 1}, out);
-    EXPECT_EQ(std::string({char(out[0].ch), char(out[1].ch), char(out[2].ch)}), "xx ");
-    console().read_cells({9, 2, 10, 2}, out);  // one cell outside
-    EXPECT_EQ(out[0].ch, 'y');
-    EXPECT_EQ(out[1].attr, 0);
-    use_console(no_console());
+    return {input_kind::key, down, vk, scan, ch, control, 0, 0, 0, 0};
 }
 
-TEST_F(Console, ColoursPositionsShapesAndSavedState)
+// The key codes the bytes give, through the decoder, the queue and wrap_get_key.
+std::string codes(const std::string &bytes)
+{
+    key_decoder d;
+    auto p = reinterpret_cast<const uint8_t *>(bytes.data());
+    for (size_t n = bytes.size(), k; n > 0; p += k, n -= k) {
+        input_record r;
+        bool made;
+        k = decode_input(d, p, n, true, r, made);
+        if (made)
+            queue_input(r);
+    }
+    std::string out;
+    while (console().pending_input() > 0)
+        out += (out.empty() ? "" : " ") + std::to_string(wrap_get_key());
+    return out;
+}
+
+}  // namespace
+
+TEST_F(Console, ColoursCursorSavedStateAndClearing)
 {
     model().attr = 0x17;
     int16_t fg = 2, bg = 20, dr = 2, dc = -2;
@@ -69,7 +83,6 @@ TEST_F(Console, ColoursPositionsShapesAndSavedState)
     EXPECT_EQ(model().attr, 0x45);
 
     wrap_position(5, 10);
-    EXPECT_EQ(position(), "{5,10}");
     wrap_position(0, 12);
     wrap_position(3, 0);
     wrap_position(-1, -1);
@@ -99,10 +112,18 @@ TEST_F(Console, ColoursPositionsShapesAndSavedState)
     wrap_text_color(3);
     restoretextinfo_();
     EXPECT_EQ(position() + std::to_string(model().attr), "{4,6}9");
-}
 
-TEST_F(Console, ClearingSizesAreFixed)
-{
+    const char *integer = "parameter must be a integer\n",
+               *rows = "2e parameter should be sequemce of sequence\n";
+    expect_fatal(
+        {{[] { wrap_text_color(build_string("x")); }, integer},
+         {[] { wrap_position(1, make_double(2.0)); }, integer},
+         {[] { wrap_save_text_image(1, seq("{1,1}")); }, "parameter (save_text) should be sequence's\n"},
+         {[] { wrap_display_text_image(seq("{1,1}"), 5); }, "parameter should be sequence's\n"},
+         {[] { wrap_display_text_image(seq("{1,1}"), make_string("AB")); }, rows},
+         {[] { wrap_display_text_image(seq("{1,1}"), seq("{}")); }, rows}});
+
+    // Clearing covers 80 x 25 and one line of 80 whatever the screen's size.
     use_model_console(80, 300);
     console().fill(0, 0, 80 * 300, cell{'x', 0x17});
     model().attr = 0x1E;
@@ -116,21 +137,19 @@ TEST_F(Console, ClearingSizesAreFixed)
     wrap_clear_line();
     EXPECT_EQ(position(), "{1,11}");
     EXPECT_EQ(chars_at(0, 0, 160), std::string(10, 'x') + std::string(80, ' ') + std::string(70, 'x'));
-}
 
-TEST_F(Console, FatalArguments)
-{
-    const char *integer = "parameter must be a integer\n",
-               *rows = "2e parameter should be sequemce of sequence\n";
-    expect_fatal(
-        {{[] { wrap_text_color(build_string("x")); }, integer},
-         {[] { wrap_position(1, make_double(2.0)); }, integer},
-         {[] { wrap_bk_color(make_double(1.5)); }, integer},
-         {[] { wrap_cursor(seq("{}")); }, integer},
-         {[] { wrap_save_text_image(1, seq("{1,1}")); }, "parameter (save_text) should be sequence's\n"},
-         {[] { wrap_display_text_image(seq("{1,1}"), 5); }, "parameter should be sequence's\n"},
-         {[] { wrap_display_text_image(seq("{1,1}"), make_string("AB")); }, rows},
-         {[] { wrap_display_text_image(seq("{1,1}"), seq("{}")); }, rows}});
+    use_model_console(10, 3);
+    model().attr = 0x1E;
+    type("abc\r\bX\tY\n123456789012");
+    EXPECT_EQ(chars_at(0, 0, 22), "Xbc     Y 123456789012");
+    type("\n\nlast567890");  // scrolls twice; the last column defers the wrap
+    EXPECT_EQ(chars_at(0, 0, 2) + chars_at(0, 2, 10), "12last567890");
+    EXPECT_TRUE(model().cells[10].attr == 0x1E && model().wrap_pending && model().x == 9);
+    type("Z");
+    EXPECT_EQ(chars_at(0, 1, 12), "last567890Z ");
+    wrap_wrap(0);
+    type("\r123456789ABC");
+    EXPECT_EQ(chars_at(0, 2, 10), "123456789C");
 }
 
 TEST_F(Console, ScreenImagesRoundTripAndStayInBounds)
@@ -169,58 +188,81 @@ TEST_F(Console, ScreenImagesRoundTripAndStayInBounds)
     EXPECT_EQ(model().cells[80].attr, 3);
 }
 
-TEST_F(Console, TextLandsAtTheCursorWrapsAndScrolls)
+TEST_F(Keys, TerminalBytesGiveTheKeyCodes)
 {
-    use_model_console(10, 3);
-    model().attr = 0x1E;
-    type("abc\r\bX\tY\n123456789012");
-    EXPECT_EQ(chars_at(0, 0, 22), "Xbc     Y 123456789012");
-    type("\n\nlast567890");  // scrolls twice; the last column defers the wrap
-    EXPECT_EQ(chars_at(0, 0, 2) + chars_at(0, 2, 10), "12last567890");
-    EXPECT_TRUE(model().cells[10].attr == 0x1E && model().wrap_pending && model().x == 9);
-    type("Z");
-    EXPECT_EQ(chars_at(0, 1, 12), "last567890Z ");
-    wrap_wrap(0);
-    type("\r123456789ABC");
-    EXPECT_EQ(chars_at(0, 2, 10), "123456789C");
+    const std::pair<std::string, std::string> table[] = {
+        {"aA\x01\r\x7f\b\t\x82\xff", "97 65 1 13 8 8 9 130 255"},
+        {"\x1b[11~\x1b[1~\x1b[4~\x1b[7~\x1bOA\x1b[E\x1b[D", "315 327 335 327 328 332 331"},
+        {"\x1b[1;2P\x1b[1;5P\x1b[1;3P\x1b[1;2A\x1b[1;5A\x1b[1;3A\x1b[1;7A\x1b[1;6A",
+         "415 359 395 428 372 408 408 428"},
+        {"\x1b[5;5~\x1b[3;2~\x1b[2;3~\x1b[24;5~\x1bO5P\x1b[Z", "373 439 418 388 359 9"},
+        {"\x1b\x61\x1b\x41\x1b\x1b[A\x1b\x7f\x1b\x1b\x1b\x01", "286 286 408 270 257 286"},  // Alt
+        {"\x1b\x82\x1b[", "27 130 282"},  // Alt cannot go with 130; ESC [ alone is Alt+[
+        {"\x1b[99~\x1b[?1;2c\x1b[1;5\x1b[A\x1b[200~x", "328 120"},
+        {std::string("\x1b[") + std::string(200, '1') + "~q", "113"},
+        {"\x1b[<0;5;3M\x1b[<0;5;3m\x1b[M !!", "-1"},  // a mouse record, the rest flushed
+        {std::string("\x00", 1), "303"},              // Ctrl+2
+    };
+    for (const auto &[bytes, expected] : table)
+        EXPECT_EQ(codes(bytes), expected) << "for the bytes before " << expected;
+    // A sequence still arriving waits for its rest.
+    key_decoder d;
+    input_record r;
+    bool made;
+    for (const char *part : {"\x1b", "\x1b[", "\x1b[1;5", "\x1b[<0;5"})
+        EXPECT_EQ(decode_input(d, reinterpret_cast<const uint8_t *>(part), strlen(part), false, r, made), 0u);
 }
 
-// What the terminal backend sends: one write per primitive, colours only
-// where the attribute changes, the program's text into the model as well.
-TEST_F(Console, TerminalSequencesOnAPipe)
+// A release gives nothing, Shift alone -1, AltGr its scan code; an interrupt
+// while breaks are off is reported once as key 3.
+TEST_F(Keys, PollsWaitsGetchMouseAndTheBreakCount)
 {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    fcntl(fds[0], F_SETFL, O_NONBLOCK);
-    auto sent = [&] {
-        char buf[8192];
-        ssize_t n = read(fds[0], buf, sizeof buf);
-        return n > 0 ? std::string(buf, size_t(n)) : std::string();
-    };
-    void *saved_slot = files[1];
-    files[1] = stdout;
-    terminal_attach_fd(fds[1]);
-    int16_t fg = 14, bg = 1, l = 79, t = 25, r = 81, b = 25;
-    vorn_cell_record cells[3] = {{'a', 7}, {'b', 7}, {'c', 0x1E}};
-    colors_(&fg, &bg);
-    EXPECT_EQ(sent(), "\x1b[93;44m");
-    wrap_text_color(14);
-    wrap_position(2, 3);
-    EXPECT_EQ(sent(), "\x1b[2;3H");
-    wrap_puts(1, build_string("hi\n"));
-    EXPECT_EQ(sent(), "hi\n");
-    EXPECT_EQ(take_bytes(wrap_get_screen(seq("{3,2,4,2}"))), "h\x1ei\x1e");
-    puttext_(&l, &t, &r, &b, cells);
-    EXPECT_EQ(sent(), "\x1b[25;79H\x1b[0mab\x1b[93;44m\x1b[3;1H");
-    wrap_clear_screen();
-    EXPECT_EQ(sent(), "\x1b[1;1H\x1b[J");
-    wrap_cursor(0);
-    wrap_wrap(0);
-    EXPECT_EQ(sent(), "\x1b[?25l\x1b[?7l");
-    terminal_detach();
-    EXPECT_EQ(sent(), "\x1b[0m\x1b[?25h\x1b[?7h");
-    EXPECT_EQ(&console(), &no_console());
-    files[1] = saved_slot;
-    close(fds[0]);
-    close(fds[1]);
+    EXPECT_EQ(wrap_get_key(), -1);
+    for (const input_record &r :
+         {key(0x41, 30, 'a'), key(0x41, 30, 'a', 0, false), key(0x10, 42, 0, shift_pressed),
+          key(0x51, 16, '@', right_alt_pressed), key(0x70, 59, 0)})
+        queue_input(r);
+    EXPECT_EQ(codes(""), "97 -1 -1 272 315");
+    queue_input(key(0x10, 42, 0, shift_pressed));
+    queue_input(key(0x51, 16, 'q'));
+    EXPECT_EQ(wrap_wait_key(), 'q');
+    allow_break(0x10000);
+    EXPECT_EQ(breakallowed, 0);
+    breakhandler(SIGINT);
+    breakhandler(SIGINT);
+    EXPECT_EQ(wrap_get_key(), 3);
+    EXPECT_EQ(take_breakcount(), 0);
+    breakhandler(SIGINT);
+    EXPECT_EQ(take_breakcount(), 1);
+    allow_break(1);
+    std::signal(SIGINT, SIG_DFL);
+
+    EXPECT_EQ(wrap_text_mouse(), static_cast<vorn_handle>(-1));
+    const std::pair<uint32_t, uint32_t> events[] = {
+        {1, 0}, {0, 0}, {0, mouse_moved}, {0, mouse_wheeled}, {3, 0}, {4, mouse_moved}};
+    std::string shown;
+    for (const auto &[buttons, flags] : events) {
+        queue_input({input_kind::mouse, false, 0, 0, 0, 0, int16_t(4 + flags % 2), 2, buttons, flags});
+        shown += show_drop(wrap_text_mouse());
+    }
+    EXPECT_EQ(shown, "{2,5,3}{4,5,3}{1,6,3}{0,5,3}{10,5,3}{53,6,3}");
+
+    // getch_ echoes character keys; without a console a wait reads standard
+    // input: its bytes, then -1 at the end.
+    expect_child(
+        [] {
+            for (const input_record &r : {key(0x70, 59, 0), key(0, 0, 130), key(0x58, 45, 'x')})
+                queue_input(r);
+            int a = getch_(), b = getch_();
+            use_console(no_console());
+            int fds[2];
+            (void)!pipe(fds);
+            (void)!write(fds[1], "\0z", 2);
+            close(fds[1]);
+            dup2(fds[0], 0);
+            clearerr(stdin);
+            int c = wrap_wait_key(), d = wrap_wait_key();
+            std::printf("|%d %d %d %d %d %d", a, b, c, d, getch_(), wrap_get_key());
+        },
+        "\x82x|130 120 122 -1 -1 -1", 0);
 }

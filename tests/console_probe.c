@@ -1,17 +1,38 @@
-/* console_probe.c -- a small program for the terminal tests: it starts as a
- * translated program does, then performs the console actions named on its
- * command line, in order:
- *   clear  line  nl  fail  puts:TEXT  pos:R,C  fg:N  bg:N  cursor:N  wrap:N
- *   save:TOP,LEFT,BOTTOM,RIGHT  show:ROW,COL  hold:FILE
- * `save` keeps one text image, `show` displays it; `fail` ends in a run-time
- * error; `hold` creates FILE and waits for a line on standard input. */
+/* console_probe.c -- a program for the terminal tests: it starts as a
+ * translated program does, then performs the console actions its arguments
+ * name, in order (see act); `hold:FILE` creates FILE and waits for a line. */
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
+#include <time.h>
+#include <unistd.h>
 #include <vorn.h>
 
 static vorn_handle image;
 
 static vorn_handle pair(int a, int b) { return build_sequence(2, (vorn_handle)a, (vorn_handle)b); }
+
+/* Writes "ready", then each key code (`keys:FILE`, until 'Z', then the
+ * processor seconds) or each mouse report (`mouse:FILE`) to FILE. */
+static void record(const char *a)
+{
+    FILE *out = fopen(strchr(a, ':') + 1, "w");
+    int key = 0;
+    fputs("ready\n", out);
+    while (key != 'Z') {
+        vorn_handle m = a[0] == 'k' ? (vorn_handle)-1 : wrap_text_mouse();
+        const vorn_handle *e = m != (vorn_handle)-1 ? (const vorn_handle *)vorn_record_of(m)->data : NULL;
+        fflush(out);
+        if (a[0] == 'k')
+            fprintf(out, "%d\n", key = wrap_wait_key());
+        else if (e != NULL)
+            fprintf(out, "{%d,%d,%d}\n", e[0], e[1], e[2]);
+        else
+            usleep(5000);
+    }
+    fprintf(out, "cpu %.3f\n", (double)clock() / CLOCKS_PER_SEC);
+    fclose(out);
+}
 
 static void act(const char *a)
 {
@@ -21,8 +42,6 @@ static void act(const char *a)
         wrap_clear_screen();
     else if (strcmp(a, "line") == 0)
         wrap_clear_line();
-    else if (strcmp(a, "nl") == 0)
-        wrap_puts(1, build_string("\n"));
     else if (strcmp(a, "fail") == 0)
         wrap_text_color(build_string("x"));
     else if (strncmp(a, "puts:", 5) == 0)
@@ -41,10 +60,14 @@ static void act(const char *a)
         assign(&image, wrap_save_text_image(pair(p, q), pair(r, s)));
     else if (sscanf(a, "show:%d,%d", &p, &q) == 2)
         wrap_display_text_image(pair(p, q), image);
+    else if (sscanf(a, "breaks:%d", &p) == 1) {
+        signal(SIGINT, breakhandler);
+        machine(42, (vorn_handle)p);
+    } else if (strncmp(a, "keys:", 5) == 0 || strncmp(a, "mouse:", 6) == 0)
+        record(a);
     else if (strncmp(a, "hold:", 5) == 0) {
         fclose(fopen(a + 5, "w"));
-        if (fgets(line, sizeof line, stdin) == NULL)
-            return;
+        (void)!fgets(line, sizeof line, stdin);
     }
 }
 
