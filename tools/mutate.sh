@@ -110,7 +110,7 @@ m src/io/file_table.cpp "missing release" "FileTable|Printing|Reading|Formatting
   "open releases its name but not its mode" \
   $'    release_pair(name, mode);' \
   $'    release(name);'
-m src/io/printing.cpp "missing flush" "Printing|PrintingStdout|PrintingSocket" \
+m src/io/printing.cpp "missing flush" "Printing" \
   "puts to standard output is not flushed" \
   $'    if (c.stream != nullptr)\n        flush_if_standard_output(c.stream);\n    release(x);' \
   $'    release(x);'
@@ -122,11 +122,11 @@ m src/io/reading.cpp "off-by-one in a bound" "Reading|FileTable" \
   "seek to -1 lands one byte before the end" \
   $'return std::fseek(stream, static_cast<long>(p) + 1, SEEK_END);' \
   $'return std::fseek(stream, static_cast<long>(p), SEEK_END);'
-m src/net/sockets.cpp "off-by-one in a bound" "Sockets|PrintingSocket" \
+m src/net/sockets.cpp "off-by-one in a bound" "Sockets" \
   "a receive may fill the whole buffer, leaving no zero byte after the data" \
   $'recv(fd, buffer, static_cast<size_t>(size - 1), 0);' \
   $'recv(fd, buffer, static_cast<size_t>(size), 0);'
-m src/net/sockets.cpp "wrong message" "Sockets|PrintingSocket" \
+m src/net/sockets.cpp "wrong message" "Sockets" \
   "end of a connection reported as \"Received EOF\"" \
   $'std::puts("Recieved EOF");' \
   $'std::puts("Received EOF");'
@@ -146,27 +146,27 @@ m src/io/clock.cpp "off-by-one in a bound" "System" \
   "date's day of the year counts from 0" \
   $'t.tm_wday + 1, t.tm_yday + 1};' \
   $'t.tm_wday + 1, t.tm_yday};'
-m src/io/console.cpp "wrong value" "Console|ConsoleModel|Terminal|TerminalAbsent" \
+m src/io/console.cpp "wrong value" "Console|Terminal|TerminalAbsent" \
   "text_color keeps the old foreground bits and drops the background" \
   $'(pti.attribute & 0xF0) + *c' \
   $'(pti.attribute & 0x0F) + *c'
-m src/io/screen_images.cpp "wrong value" "Console|ConsoleModel|Terminal" \
+m src/io/screen_images.cpp "wrong value" "Console|Terminal" \
   "get_screen takes each cell's attribute from its character field" \
   $'        b[2 * i + 1] = b[4 * i + 2];' \
   $'        b[2 * i + 1] = b[4 * i + 1];'
-m src/io/terminal_keys.cpp "wrong key code" "Keys|KeysOnTerminal|Terminal" \
+m src/io/terminal_keys.cpp "wrong key code" "Keys|Terminal" \
   "the terminal's Left arrow decodes with the Right arrow's scan code" \
   $'    case \'D\':\n        return {0x25, 75};' \
   $'    case \'D\':\n        return {0x25, 77};'
-m src/io/keyboard.cpp "wrong key code" "Keys|KeysOnTerminal|Console" \
+m src/io/keyboard.cpp "wrong key code" "Keys|Console" \
   "a key without character held with Shift gets the offset 346 instead of 356" \
   $'        return r.scan_code + 356;' \
   $'        return r.scan_code + 346;'
-m src/io/keyboard.cpp "break handling" "Keys|KeysOnTerminal|Console|Terminal" \
+m src/io/keyboard.cpp "break handling" "Keys|Console|Terminal" \
   "an interrupt counted while breaks are off is not reported as key 3" \
   $'    if (take_breakcount() != 0)\n        last_key = 3;' \
   $'    if (take_breakcount() != 0)\n        last_key = -1;'
-m src/io/keyboard.cpp "wrong exit status" "Keys|KeysOnTerminal|Console|Terminal" \
+m src/io/keyboard.cpp "wrong exit status" "Keys|Console|Terminal" \
   "the interrupt key with breaks allowed ends the program with status 0" \
   $'        terminal_restore_input();\n        Pexit(1);' \
   $'        terminal_restore_input();\n        Pexit(0);'
