@@ -15,7 +15,7 @@
 
 namespace vorn_test {
 
-// Records handed out and not on the free list, and a count of those made since a point.
+// Records handed out and not on the free list; how many were made since a point.
 int live_records();
 struct leak_check {
     int before = live_records();
@@ -49,10 +49,9 @@ void expect_fatal(std::initializer_list<std::pair<std::function<void()>, std::st
 inline vorn_handle make_double(double d) { return vorn_double_handle(new_double(d)); }
 inline vorn_handle make_string(const char *text) { return build_string(text); }
 
-// An object from its written form: 12 or -3 (an integer), 2.5, 1e9 or nan (a
-// double: anything but digits and a sign), {a,b} (a sequence of handles,
-// whatever the elements), b{1,2} (a bytesequence), 'ab' (a string, as
-// build_string makes it).  Each element is held once by its sequence.
+// An object from its written form: 12 (an integer), 2.5, 1e9 or nan (a double), {a,b} (a sequence
+// of handles, whatever the elements), b{1,2} (a bytesequence), 'ab' (as build_string makes it).
+// Each element is held once by its sequence.
 vorn_handle seq(const char *written);
 
 // A sequence stored as handles (even when all are bytes), one reference on each object element.
@@ -67,8 +66,7 @@ vorn_handle held(vorn_handle h);
 void let_go(std::initializer_list<vorn_handle *> variables);
 void drop(vorn_handle h);
 
-// The record's length word (negative for a bytesequence), and a
-// bytesequence's storage as C text.
+// The record's length word (negative for a bytesequence), and a bytesequence's storage as C text.
 inline int32_t stored_length(vorn_handle s) { return vorn_record_of(s)->length; }
 inline const char *chars(vorn_handle s) { return static_cast<const char *>(vorn_record_of(s)->data); }
 
@@ -80,16 +78,15 @@ std::vector<vorn_handle> elements(vorn_handle s);
 std::string text(vorn_handle h);
 std::string show(vorn_handle h);
 
-// show(h), then drop(h); the second form checks a table of results, each
-// bytesequence among them for the zero byte after its data too.
+// show(h), then drop(h); expect_shown checks a table of results, and each bytesequence's zero byte.
 std::string show_drop(vorn_handle h);
 void expect_shown(std::initializer_list<std::pair<vorn_handle, const char *>> results);
 
 // The reference counts of the handles, as "1,0,2".
 std::string counts(std::initializer_list<vorn_handle> handles);
 
-// The bytes of a result that must be a temporary bytesequence followed by a
-// zero byte; the result is destroyed.  An atom gives "(atom N)".
+// The bytes of a result that must be a temporary bytesequence with its zero byte; destroys it.
+// An atom gives "(atom N)".
 std::string take_bytes(vorn_handle s);
 
 // The rows of a table written "a b, a b, ...", each split into its words.
