@@ -9,12 +9,12 @@
 #include <stdio.h>
 
 static int failures, own_calls;
-#define CHECK(cond)                                                   \
-    do {                                                              \
-        if (!(cond)) {                                                \
-            printf("%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            ++failures;                                               \
-        }                                                             \
+#define CHECK(cond)                                                                                          \
+    do {                                                                                                     \
+        if (!(cond)) {                                                                                       \
+            printf("%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond);                                  \
+            ++failures;                                                                                      \
+        }                                                                                                    \
     } while (0)
 
 void destroy(vorn_handle h) { (void)h, ++own_calls; }
