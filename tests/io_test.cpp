@@ -235,7 +235,6 @@ TEST_F(Formatting, PiecesReleasesWarningsAndTheLetterTest)
         {"%%%d!", "7", "7!"},
         {"a%%%d", "7", "a%%d"},
         {"%d%%x%d", "5", "5%%x"},
-        {"%%", "5", ""},
         {"%d %f", "{{},{}}", "0 0.000000"},
         {"<%s>|%d", "{b{0},4}", "<4"},
         {"%d 5s", "65", "65 5c"},

@@ -39,7 +39,7 @@ std::string entry_of(vorn_handle list, const std::string &entry_name)
 
 }  // namespace
 
-TEST_F(System, EnvironmentAndCommands)
+TEST_F(System, EnvironmentCommandsAndWildcards)
 {
     vorn_handle setting = held(make_string("VORN_A=bar")),
                 view = held(view_of(make_string("VORN_B=123456"), 1, 9));
@@ -74,10 +74,7 @@ TEST_F(System, EnvironmentAndCommands)
     EXPECT_EQ(take_bytes(wrap_system_get(lent("head -c 8000000 /dev/zero | tr '\\0' y"))),
               std::string(8000000, 'y'));
     expect_child([] { std::printf("first "), wrap_system(make_string("echo second")); }, "first second\n", 0);
-}
 
-TEST_F(System, WildcardsMatchTextsAndFileNames)
-{
     for (auto &r :
          rows("- - 1, - * 0, a - 1, abc abc 1, abc ab 0, ab abc 0, abc a?c 1, ac a?c 0, a a* 1, abc a* 1, "
               "abc *c 1, abc *b 0, abcbc a*bc 1, aXbYc a*b*c 1, abc *? 1, a ?* 1, ab **b 1, aab *?b 1, "
