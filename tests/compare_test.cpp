@@ -63,6 +63,7 @@ TEST_F(KeyedTables, ListsSearchedOftenAnswerAsTheSearchAfterEveryChange)
 {
     auto key = [](int k) { return make_string(("k" + std::to_string(100 + k).substr(1)).c_str()); };
     const std::pair<const char *, std::function<void(vorn_handle &)>> changes[] = {
+        {"a new key", [&](vorn_handle &m) { subscript_assign(&m, 1, 1, key(40)); }},
         {"keys written by the program",
          [](vorn_handle &m) {
              only_sequence(&static_cast<vorn_handle *>(vorn_record_of(m)->data)[0]);
