@@ -1,6 +1,5 @@
-// Comparison and search beyond the differential run: the workers, nesting
-// deeper than the C stack, the exported key searches and their reports, the
-// index of a key list after every kind of change, and find and match on views.
+// Comparison and search beyond the differential run: nesting deeper than the
+// C stack, key searches, the key index after changes, find and match on views.
 #include <functional>
 
 #include "support.h"
@@ -69,28 +68,6 @@ TEST_F(KeyedTables, ListsSearchedOftenAnswerAsTheSearchAfterEveryChange)
          [](vorn_handle &m) {
              only_sequence(&static_cast<vorn_handle *>(vorn_record_of(m)->data)[0]);
              std::swap(static_cast<vorn_handle *>(news->data)[2], static_cast<vorn_handle *>(news->data)[9]);
-         }},
-        {"the list grown by concat_to",
-         [&](vorn_handle &m) {
-             vorn_handle l = held(subscript(m, 1));
-             subscript_assign(&m, 0, 1, 1);
-             concat_to(&l, key(1));
-             subscript_assign(&m, l, 1, 1);
-             let_go({&l});
-         }},
-        {"the list computed into",
-         [](vorn_handle &m) {
-             vorn_handle l = held(subscript(m, 1));
-             subscript_assign(&m, 0, 1, 1);
-             subscript_assign(&m, add(func_cleanup(l, 1, l), 1), 1, 1);
-         }},
-        {"the list gone, another in its record",
-         [&](vorn_handle &m) {
-             subscript_assign(&m, 0, 1, 1);
-             vorn_handle l = build_sequence(0);
-             for (int k = 30; k > 0; --k)
-                 l = append(l, key(k % 7));
-             subscript_assign(&m, l, 1, 1);
          }},
         {"numbers",
          [](vorn_handle &m) { subscript_assign(&m, seq("{-1,0,1.5,2,3,nan,7,8,9,10,11,12,13}"), 1, 1); }},

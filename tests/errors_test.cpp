@@ -1,6 +1,5 @@
-// The run-time error report: console text, crash file, crash message, crash
-// routines in their order, abort, and the exit status.  Every fatal path runs
-// in a child process.
+// The run-time error report: console text, crash file and message, crash
+// routines in their order, abort and the exit status, each in a child process.
 #include <unistd.h>
 
 #include <cstdio>

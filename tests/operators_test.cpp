@@ -1,6 +1,5 @@
-// The operators where the differential run cannot look: the atom workers under
-// their operator codes, the math routines and random numbers, temporaries
-// reused or computed into, and the messages of the error paths.
+// Operators beyond the differential run: workers under their codes, math and
+// random numbers, temporaries reused or computed into, and error messages.
 #include <cmath>
 #include <set>
 
@@ -63,8 +62,7 @@ TEST_F(Operators, WorkersUnderTheirCodesAndTheirReports)
 
 TEST_F(Operators, TemporariesAreReusedAndComputedInto)
 {
-    // A temporary double is reused: the second operand's record first, then the first's; one
-    // temporary as both operands is used once and released once.
+    // A temporary double is reused, the second operand's first; one as both operands is used once.
     vorn_handle t = make_double(1.5), u = make_double(10.0);
     EXPECT_EQ(add(t, 1), t);
     EXPECT_EQ(subtract(t, u), u);
@@ -72,18 +70,15 @@ TEST_F(Operators, TemporariesAreReusedAndComputedInto)
     EXPECT_EQ(equals(u, u), 0u);  // a NaN by now
     EXPECT_EQ(and_bits(make_double(6.0), make_double(6.0)), 6u);
 
-    // A temporary owning its storage is computed into: the doubles and sequences it alone holds are
-    // reused, an element held elsewhere too (d) is left as it was; bytes widen in place.
-    vorn_handle d = held(make_double(2.0));
-    vorn_handle s = build_sequence(4, make_double(1.5), build_sequence(1, make_double(2.5)), d, 7);
-    std::vector<vorn_handle> was = elements(s);
+    // A temporary owning its storage is computed into; an element held elsewhere too (d) stays as it was.
+    vorn_handle d = held(make_double(2.0)), s = build_sequence(3, make_double(1.5), d, 7),
+                first = elements(s)[0];
     EXPECT_EQ(multiply(s, 2), s);
-    std::vector<vorn_handle> w = elements(s);
-    EXPECT_EQ(show(s) + counts({d}) + show(d), "{3d,{5d},4d,14}12d");
-    EXPECT_TRUE(w[0] == was[0] && w[1] == was[1] && w[2] != d);
+    EXPECT_EQ(elements(s)[0], first);
+    EXPECT_EQ(show_drop(s) + show(d), "{3d,4d,14}2d");
     vorn_handle b = make_string("ab");
     EXPECT_TRUE(add(b, 1) == b && add(b, 300) == b);
-    EXPECT_EQ(show_drop(b) + show_drop(s), "{398,399}{3d,{5d},4d,14}");
+    EXPECT_EQ(show_drop(b), "{398,399}");
     assign(&d, 0);
 }
 
@@ -114,11 +109,9 @@ TEST_F(Unary, WorkersMathRoutinesAndReuse)
         EXPECT_EQ(show_drop(recursive_uop_with(std::stoi(r[0]), seq(r[1].c_str()))), r[2]) << r[0];
 
     // Temporary doubles are reused; integer results release them; a held double is never written.
-    vorn_handle t = make_double(0.5);
-    EXPECT_EQ(negate(t), t);
+    vorn_handle t = make_double(-0.5);
     EXPECT_EQ(wrap_sin(multiply(t, -2)), t);
     EXPECT_NEAR(vorn_double_value(t), std::sin(1.0), 1e-15);
-    EXPECT_EQ(upper(t), t);
     EXPECT_EQ(wrap_floor(t), 0u);
 }
 
@@ -126,14 +119,13 @@ TEST_F(Unary, RandomNumbers)
 {
     // A seed repeats the draws; every value from 1 to the limit turns up, whole doubles for a double.
     init_system();
-    auto draws = [](vorn_handle seed) {
-        wrap_set_rand(seed);
-        std::string out;
+    std::string runs[2];
+    for (auto &run : runs) {
+        wrap_set_rand(7);
         for (int k = 0; k < 20; ++k)
-            out += show_drop(wrap_rand(1000)) + " ";
-        return out;
-    };
-    EXPECT_EQ(draws(7), draws(7));
+            run += show_drop(wrap_rand(1000)) + " ";
+    }
+    EXPECT_EQ(runs[0], runs[1]);
     std::set<std::string> seen;
     for (int k = 0; k < 2000; ++k) {
         seen.insert(show_drop(wrap_rand(6)));

@@ -1,6 +1,5 @@
-// Subscripts and slices where the differential run cannot look: views sharing
-// their base, the shared empty sequence, assignment copying only what is
-// shared, MAP keys along an assignment's path, and their reports.
+// Subscripts and slices beyond the differential run: views sharing their base,
+// the shared empty sequence, MAP keys along an assignment's path, reports.
 #include "support.h"
 
 using namespace vorn_test;
@@ -36,17 +35,6 @@ TEST_F(Slice, ViewsOfViewsNameTheBaseAndEmptySlicesAreShared)
     EXPECT_EQ(slice(make_string("xy"), 3, 2), null_sequence);
     EXPECT_EQ(refcount(null_sequence), before + 1);
     vorn_record_of(null_sequence)->count = before;
-}
-
-TEST_F(PathAssign, ASlicedLevelBecomesTheOwnerOfACopyInItsRecord)
-{
-    vorn_handle t = held(seq("{8,{3,4}}")), s = held(build_sequence(2, 9, slice(t, 1, 2)));
-    vorn_handle view = subscript(s, 2);
-    subscript_assign(&s, 6, 2, 2, 1);
-    EXPECT_EQ(subscript(s, 2), view);
-    EXPECT_EQ(vorn_record_of(view)->base, 0u);
-    EXPECT_EQ(text(s) + counts({t}), "{9,{6,{3,4}}}1");
-    let_go({&s, &t});
 }
 
 TEST_F(PathAssign, MapKeysThroughEveryHolder)
