@@ -1,8 +1,6 @@
-// model.h -- the reference model of the differential test (and the fuzz
-// targets; one translation unit each includes it): plain values, no records,
-// no sharing; the operators and the element-wise engine, order and equality,
-// the sequence operations with their reports and storage forms, the
-// assignment forms along a path; and the bridge to the object table.
+// model.h -- the reference model of the differential test and the fuzz targets: plain
+// values (no records, no sharing) with the core's results, reports and storage forms, and
+// the bridge to the object table.
 #pragma once
 
 #include <vorn.h>
@@ -314,6 +312,14 @@ int64_t position(const Value &k, const char *op)
 
 int64_t from_end(int64_t i, int64_t n) { return i < 0 ? i + n + 1 : i; }
 
+// Fails with `report` for `op` unless lo <= i <= n; gives n.
+int64_t within(int64_t i, int64_t lo, int64_t n, const char *report, const char *op)
+{
+    if (i < lo || i > n)
+        throw Fatal{format(report, op, int(i), int(n))};
+    return n;
+}
+
 // A MAP: a pair of handles whose first is the sorted key list.
 const Value &key_list(const Value &s, const char *malformed)
 {
@@ -381,8 +387,7 @@ Value subscript(const Value &s0, const Value &i0)
         throw Fatal{format(atom_error, "subscript")};
     int64_t n = int64_t(s->size());
     i = from_end(i, n);
-    if (i < 1 || i > n)
-        throw Fatal{format(bound, "subscript", int(i), int(n))};
+    within(i, 1, n, bound, "subscript");
     return s->elems[size_t(i - 1)];
 }
 
@@ -396,10 +401,8 @@ Value slice(const Value &s, const Value &lo0, const Value &hi0)
         return seq({}, Form::words);
     if (hi < lo)
         throw Fatal{"slice : slice length cannot be negative\n"};
-    if (lo < 1 || lo > n)
-        throw Fatal{format(lbound, "slice", int(lo), int(n))};
-    if (hi < 1 || hi > n)
-        throw Fatal{format(hbound, "slice", int(hi), int(n))};
+    within(lo, 1, n, lbound, "slice");
+    within(hi, 1, n, hbound, "slice");
     return part(s, size_t(lo - 1), size_t(hi - lo + 1));
 }
 
@@ -422,8 +425,7 @@ Value insert(const Value &s, const Value &x, const Value &k0)
         throw Fatal{format(atom_error, "insert")};
     int64_t n = int64_t(s.size());
     k += k < 0 ? n + 1 : 0;
-    if (k < 0 || k > n)
-        throw Fatal{format(bound, "insert", int(k), int(n))};
+    within(k, 0, n, bound, "insert");
     std::vector<Value> e = s.elems;
     e.insert(e.begin() + k, x);
     return seq(std::move(e), stored_nonpositive(s) && x.is_byte() ? Form::bytes : Form::words);
@@ -444,41 +446,26 @@ Value removeindex(const Value &s, const Value &k0, bool *absent)
         return seq({without(s.elems[0], size_t(j - 1)), without(s.elems[1], size_t(j - 1))}, Form::words);
     }
     int64_t n = int64_t(s.size()), k = from_end(position(k0, "remove"), n);
-    if (k < 1 || k > n)
-        throw Fatal{format(bound, "remove", int(k), int(n))};
+    within(k, 1, n, bound, "remove");
     return without(s, size_t(k - 1));
 }
 
-int64_t start_of(const Value &x, const Value &s, const Value &k, bool converted, const char *op,
-                 const char *atom)
+// find_from (an element of the same kind) or match_from (a run of elements) after k0
+// (`converted`: k0 as the program gave it, not the plain 0 of find and match).
+int32_t search(const Value &x, const Value &s, const Value &k0, bool converted, bool match)
 {
-    if (converted && k.is_seq())
+    const char *op = match ? "match_from" : "find_from";
+    if (converted && k0.is_seq())
         throw Fatal{format(subscript_error, op)};
-    int64_t start = converted ? position(k, op) : k.i;
-    if (!s.is_seq() || !(x.is_seq() || !std::strcmp(op, "find_from")))
-        throw Fatal{format(atom_error, atom)};
-    if (start < 0)
+    int64_t k = converted ? position(k0, op) : k0.i, m = match ? int64_t(x.size()) : 1;
+    if (!s.is_seq() || (match && !x.is_seq()))
+        throw Fatal{format(atom_error, match ? "match() no arg" : "find's second argument")};
+    if (k < 0)
         throw Undefined{};
-    if (start > int64_t(s.size()))
-        throw Fatal{format(bound, op, int(start), int(s.size()))};
-    return start;
-}
-
-int32_t find_from(const Value &x, const Value &s, const Value &k0, bool converted)
-{
-    int64_t k = start_of(x, s, k0, converted, "find_from", "find's second argument");
-    for (int64_t i = k; i < int64_t(s.size()); ++i)
-        if (s.elems[size_t(i)].kind == x.kind && equal(x, s.elems[size_t(i)]))
-            return int32_t(i + 1);
-    return 0;
-}
-
-int32_t match_from(const Value &x, const Value &s, const Value &k0, bool converted)
-{
-    int64_t k = start_of(x, s, k0, converted, "match_from", "match() no arg");
-    int64_t m = int64_t(x.size()), n = int64_t(s.size());
+    int64_t n = within(k, 0, int64_t(s.size()), bound, op);
     for (int64_t i = k + 1; m <= n - k && i <= n - m + 1; ++i)
-        if (compare(x, part(s, size_t(i - 1), size_t(m))) == 0)
+        if (match ? compare(x, part(s, size_t(i - 1), size_t(m))) == 0
+                  : s.elems[size_t(i - 1)].kind == x.kind && equal(x, s.elems[size_t(i - 1)]))
             return int32_t(i);
     return 0;
 }
@@ -519,8 +506,7 @@ int64_t index_at(const Value &p, const Value &k, const char *name, bool inner, b
     if (idx < 0 && stored < 0)
         throw Undefined{};
     idx = from_end(idx, stored);
-    if (idx < 1 || idx > stored)
-        throw Fatal{format(slice ? lbound : bound, name, int(idx), int(stored))};
+    within(idx, 1, stored, slice ? lbound : bound, name);
     return idx;
 }
 
@@ -551,8 +537,7 @@ int64_t slice_assign(int code, Value &var, const Value &hi0, const Value &v, con
     if (hi0.is_seq())
         throw Fatal{format(subscript_error, name)};
     int64_t hi = from_end(position(hi0, name), m), c = hi - lo + 1;
-    if (hi < 1 || hi > m)
-        throw Fatal{format(hbound, name, int(hi), int(m))};
+    within(hi, 1, m, hbound, name);
     if (c < 0)
         throw Fatal{format("%s : slice length cannot be negative\n", name)};
     if (c > 0 && v.is_seq() && int64_t(v.size()) != c)
