@@ -544,13 +544,12 @@ std::string audit(int baseline)
     for (const auto &[index, held] : holders) {
         int32_t count = objects[index].count;
         if (free[index] || (index == null_index ? count < held + 1 : count != held))
-            return "count: record " + std::to_string(index) + " has count " + std::to_string(count) +
-                   ", held " + std::to_string(held) + " times" + (free[index] ? ", and is free" : "");
+            return model::format("count: record %u has count %d, held %d times%s", index, count, held,
+                                 free[index] ? ", and is free" : "");
     }
     int expected = baseline + int(holders.size()) - int(holders.count(null_index));
     if (live_records() != expected)
-        return "leak: " + std::to_string(live_records()) + " live records, " + std::to_string(expected) +
-               " held";
+        return model::format("leak: %d live records, %d held", live_records(), expected);
     return "";
 }
 
@@ -599,15 +598,14 @@ std::string expect_fatal(const Expect &m, const std::string &message)
         run_step(m);
     };
     if (int status = in_child(body, 10, out); out != want || status != 1)
-        return "fatal report: expected \"" + want + "\" and status 1, got \"" + out + "\", " +
-               std::to_string(status);
+        return model::format("fatal report: expected \"%s\" and status 1, got \"%s\", %d", want.c_str(),
+                             out.c_str(), status);
     return "";
 }
 
 std::string show(const Step &s)
 {
-    std::string r =
-        std::string(ops[s.op].name) + "(" + std::to_string(s.code) + ") v" + std::to_string(s.dst);
+    std::string r = model::format("%s(%d) v%d", ops[s.op].name, s.code, s.dst);
     for (const Arg &a : s.args)
         r += ", " + std::string(&"v~V@"[int(a.kind)], 1) +
              (a.kind == Arg::Kind::var ? std::to_string(a.var) : model::show(a.value));

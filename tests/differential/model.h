@@ -88,21 +88,6 @@ bool holds(const Value &got, const Value &want)
     return got.i == want.i;
 }
 
-std::string show(const Value &v)
-{
-    char buf[64];
-    if (v.is_int())
-        return std::to_string(v.i);
-    if (v.is_dbl())
-        return std::snprintf(buf, sizeof buf, "%.17gd", v.d), buf;
-    if (!v.is_seq())
-        return "?";
-    std::string s = v.bytes() ? "b{" : "{";
-    for (size_t k = 0; k < v.size(); ++k)
-        s += (k ? "," : "") + show(v.elems[k]);
-    return s + "}";
-}
-
 std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char *fmt, ...)
 {
@@ -112,6 +97,16 @@ std::string format(const char *fmt, ...)
     std::vsnprintf(buf, sizeof buf, fmt, ap);
     va_end(ap);
     return buf;
+}
+
+std::string show(const Value &v)
+{
+    if (!v.is_seq())
+        return v.is_int() ? std::to_string(v.i) : v.is_dbl() ? format("%.17gd", v.d) : "?";
+    std::string s = v.bytes() ? "b{" : "{";
+    for (size_t k = 0; k < v.size(); ++k)
+        s += (k ? "," : "") + show(v.elems[k]);
+    return s + "}";
 }
 
 const char *const divide_by_zero = "attempt to divide by 0\n";
