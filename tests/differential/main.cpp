@@ -25,8 +25,7 @@ namespace {
 
 constexpr int nvars = 6;
 
-// One argument: a variable, a new temporary, a temporary view into a padded
-// temporary base, or an object the runner holds for the call.
+// One argument: a variable, a temporary, a view into a padded temporary, or one the runner holds.
 struct Arg {
     enum class Kind { var, fresh, view, held } kind = Kind::var;
     int var = 0;
@@ -34,8 +33,7 @@ struct Arg {
     int pad = 0;
 };
 
-// A step: its row in the operation table, the operator code (-1 for none),
-// the variable it stores into or changes, and its arguments.
+// A step: its row, the operator code (-1 for none), the variable it changes, its arguments.
 struct Step {
     int op = 0, code = -1, dst = 0;
     std::vector<Arg> args;
@@ -61,8 +59,7 @@ struct Expect;
 using Draw = void (Generator::*)(Step &);
 using Call = vorn_handle (*)(const Step &, const vorn_handle *a, int32_t n);
 using Model = Value (*)(Expect &);
-// A row: a routine's name, weight, how its arguments are drawn, the family
-// member it is (variant), how vorn is called and what the model expects.
+// A row: name, weight, argument drawer, family member (variant), vorn's call, the model's value.
 struct Row {
     const char *name;
     int weight;
@@ -226,8 +223,7 @@ struct Generator {
     void assignment(Step &st);
 };
 
-// subscript and removeindex: a sequence (mostly a MAP in map-heavy programs), then a
-// position or a key.
+// subscript and removeindex: a sequence (mostly a MAP in map-heavy programs), a position or key.
 void Generator::located(Step &st)
 {
     st.args = {operand(true)};
@@ -306,8 +302,7 @@ void Generator::assignment(Step &st)
 
 enum class Disposition { consumed, borrowed, must_hold };  // of a temporary argument
 
-// The model's side of a step: the argument values, the variables (which the
-// assignment forms change), and what vorn must do.
+// The model's side of a step: argument values, the variables after it, what vorn must do.
 struct Expect {
     const Step &st;
     std::vector<Value> v;
@@ -473,8 +468,7 @@ Step Generator::step()
     return st;
 }
 
-// Calls vorn on the step's arguments; temporaries it must not release are
-// held (and let go of) here.  The result, or UNDEF.
+// Calls vorn, holding the temporaries it must not release; the result, or UNDEF.
 vorn_handle run_step(const Expect &m)
 {
     std::vector<vorn_handle> h, borrowed, holding;
@@ -505,9 +499,8 @@ vorn_handle run_step(const Expect &m)
 
 // ---- checks ---------------------------------------------------------------------------
 
-// Counts the holders of every record reachable from h; on the way, a view
-// must lie inside a base of its storage kind that is no view itself, and a
-// bytesequence must keep the zero byte after its own storage.
+// Counts the holders of every record reachable from h; a view must lie inside a plain base of
+// its storage kind, a bytesequence must keep the zero byte after its storage.
 void visit(vorn_handle h, std::unordered_map<uint32_t, int> &holders, std::string &problem)
 {
     uint32_t i = vorn_index(h);
@@ -553,8 +546,7 @@ std::string audit(int baseline)
     return "";
 }
 
-// Runs body in a child (bounded by `seconds`) with standard output captured
-// in `out`; its exit status, or 128 + the signal that ended it.
+// Runs body in a bounded child, its output in `out`; its exit status, or 128 + its signal.
 int in_child(const std::function<void()> &body, unsigned seconds, std::string &out)
 {
     std::fflush(stdout);
@@ -580,8 +572,7 @@ int in_child(const std::function<void()> &body, unsigned seconds, std::string &o
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
 }
 
-// A child's exit() leaves at once: the parent's state it inherited is no
-// business of a sanitizer's leak check.
+// A child's exit() leaves at once: inherited state is no business of a leak check.
 void leave_now(int status, void *)
 {
     std::fflush(nullptr);
@@ -639,9 +630,8 @@ std::string check_step(const Step &st, Value *state, int baseline)
     return audit(baseline);
 }
 
-// Runs one program of `length` steps; "" when vorn and the model agree throughout.
-// Doubles fill the table first, all but `room` of them kept, so that it grows
-// (and moves) at a chosen moment.
+// Runs one program; "" when vorn and the model agree throughout.  Doubles fill the table
+// first, all but `room` of them kept, so that it grows (and moves) at a chosen moment.
 std::string run_program(uint64_t seed, int length, int room, bool verbose)
 {
     std::vector<vorn_handle> filler;

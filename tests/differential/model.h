@@ -486,8 +486,7 @@ std::string text_of(const Value &x)
 
 // ---- the assignment forms, along a path of positions ---------------------------
 
-// The 1-based position `k` names in `p`, checked against the stored length on
-// inner levels (negative for bytes, so no byte is walked into).
+// The 1-based position `k` names in `p`, checked against the stored length on inner levels.
 int64_t index_at(const Value &p, const Value &k, const char *name, bool inner, bool slice)
 {
     if (k.is_seq() && slice && !inner)
@@ -592,8 +591,7 @@ inline vorn_handle build(const model::Value &v)
     return sequence_record(w, int32_t(n), 0);
 }
 
-// A temporary view of `v` inside a new base that only the view holds, `pad`
-// elements `fill` either side.
+// A temporary view of `v` inside a new base only it holds, `pad` elements `fill` either side.
 inline vorn_handle build_view(const model::Value &v, int pad, int fill)
 {
     model::Value base = v;
