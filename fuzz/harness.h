@@ -47,9 +47,9 @@ void check(bool ok, const char *what)
     }
 }
 
-void fuzz_one(const uint8_t *data, size_t size);
-
 }  // namespace
+
+void fuzz_one(const uint8_t *data, size_t size);
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
