@@ -52,9 +52,7 @@ Value integer(int64_t v)
 {
     if (v < -1073741824 || v > 2147483647)
         throw Undefined{};
-    Value r;
-    r.i = int32_t(v);
-    return r;
+    return Value{Value::Kind::integer, int32_t(v), 0.0, {}, Form::words};
 }
 
 Value dbl(double d) { return Value{Value::Kind::dbl, 0, d, {}, Form::words}; }
@@ -218,8 +216,7 @@ Value unary_engine(int code, const Value &x)
     std::vector<Value> out;
     for (const Value &e : x.elems)
         out.push_back(unary_engine(code, e));
-    Form form = form_of(x.bytes(), out);
-    return seq(std::move(out), form);
+    return seq(out, form_of(x.bytes(), out));
 }
 
 Value concat(const Value &a, const Value &b);
@@ -236,8 +233,7 @@ Value engine(int code, const Value &a, const Value &b)
     std::vector<Value> out;
     for (size_t k = 0; k < s.size(); ++k)
         out.push_back(engine(code, a.is_seq() ? a.elems[k] : a, b.is_seq() ? b.elems[k] : b));
-    Form form = form_of(a.bytes() || b.bytes(), out);
-    return seq(std::move(out), form);
+    return seq(out, form_of(a.bytes() || b.bytes(), out));
 }
 
 Value binary_routine(int code, const Value &a, const Value &b, bool *second_untouched)
@@ -307,12 +303,12 @@ int64_t position(const Value &k, const char *op)
 
 int64_t from_end(int64_t i, int64_t n) { return i < 0 ? i + n + 1 : i; }
 
-// Fails with `report` for `op` unless lo <= i <= n; gives n.
+// Position i, failing with `report` for `op` outside lo..n.
 int64_t within(int64_t i, int64_t lo, int64_t n, const char *report, const char *op)
 {
     if (i < lo || i > n)
         throw Fatal{format(report, op, int(i), int(n))};
-    return n;
+    return i;
 }
 
 // A MAP: a pair of handles whose first is the sorted key list.
@@ -380,9 +376,7 @@ Value subscript(const Value &s0, const Value &i0)
     }
     if (!s->is_seq())
         throw Fatal{format(atom_error, "subscript")};
-    int64_t n = int64_t(s->size());
-    i = from_end(i, n);
-    within(i, 1, n, bound, "subscript");
+    i = within(from_end(i, int64_t(s->size())), 1, int64_t(s->size()), bound, "subscript");
     return s->elems[size_t(i - 1)];
 }
 
@@ -419,8 +413,7 @@ Value insert(const Value &s, const Value &x, const Value &k0)
     if (!s.is_seq())
         throw Fatal{format(atom_error, "insert")};
     int64_t n = int64_t(s.size());
-    k += k < 0 ? n + 1 : 0;
-    within(k, 0, n, bound, "insert");
+    k = within(from_end(k, n), 0, n, bound, "insert");
     std::vector<Value> e = s.elems;
     e.insert(e.begin() + k, x);
     return seq(std::move(e), stored_nonpositive(s) && x.is_byte() ? Form::bytes : Form::words);
@@ -440,8 +433,7 @@ Value removeindex(const Value &s, const Value &k0, bool *absent)
             throw Undefined{};
         return seq({without(s.elems[0], size_t(j - 1)), without(s.elems[1], size_t(j - 1))}, Form::words);
     }
-    int64_t n = int64_t(s.size()), k = from_end(position(k0, "remove"), n);
-    within(k, 1, n, bound, "remove");
+    int64_t n = int64_t(s.size()), k = within(from_end(position(k0, "remove"), n), 1, n, bound, "remove");
     return without(s, size_t(k - 1));
 }
 
@@ -452,12 +444,12 @@ int32_t search(const Value &x, const Value &s, const Value &k0, bool converted, 
     const char *op = match ? "match_from" : "find_from";
     if (converted && k0.is_seq())
         throw Fatal{format(subscript_error, op)};
-    int64_t k = converted ? position(k0, op) : k0.i, m = match ? int64_t(x.size()) : 1;
+    int64_t k = converted ? position(k0, op) : k0.i, m = match ? int64_t(x.size()) : 1, n = int64_t(s.size());
     if (!s.is_seq() || (match && !x.is_seq()))
         throw Fatal{format(atom_error, match ? "match() no arg" : "find's second argument")};
     if (k < 0)
         throw Undefined{};
-    int64_t n = within(k, 0, int64_t(s.size()), bound, op);
+    within(k, 0, n, bound, op);
     for (int64_t i = k + 1; m <= n - k && i <= n - m + 1; ++i)
         if (match ? compare(x, part(s, size_t(i - 1), size_t(m))) == 0
                   : s.elems[size_t(i - 1)].kind == x.kind && equal(x, s.elems[size_t(i - 1)]))
@@ -499,9 +491,7 @@ int64_t index_at(const Value &p, const Value &k, const char *name, bool inner, b
     int64_t stored = inner && p.bytes() ? -int64_t(p.size()) : int64_t(p.size());
     if (idx < 0 && stored < 0)
         throw Undefined{};
-    idx = from_end(idx, stored);
-    within(idx, 1, stored, slice ? lbound : bound, name);
-    return idx;
+    return within(from_end(idx, stored), 1, stored, slice ? lbound : bound, name);
 }
 
 // Every level of the path but the last.
@@ -530,8 +520,7 @@ int64_t slice_assign(int code, Value &var, const Value &hi0, const Value &v, con
     int64_t lo = index_at(*p, path.back(), name, false, true), m = int64_t(p->size());
     if (hi0.is_seq())
         throw Fatal{format(subscript_error, name)};
-    int64_t hi = from_end(position(hi0, name), m), c = hi - lo + 1;
-    within(hi, 1, m, hbound, name);
+    int64_t hi = within(from_end(position(hi0, name), m), 1, m, hbound, name), c = hi - lo + 1;
     if (c < 0)
         throw Fatal{format("%s : slice length cannot be negative\n", name)};
     if (c > 0 && v.is_seq() && int64_t(v.size()) != c)
