@@ -381,8 +381,7 @@ vorn_handle unary_call(int code, vorn_handle x)
 using G = Generator;
 using M = Expect &;
 #define CALL(...)                                                                                            \
-    [](const Step &st, const vorn_handle *a, int32_t n) -> vorn_handle {                                     \
-        (void)st, (void)n;                                                                                   \
+    []([[maybe_unused]] const Step &st, const vorn_handle *a, [[maybe_unused]] int32_t n) -> vorn_handle {   \
         return __VA_ARGS__;                                                                                  \
     }
 #define MODEL(...)                                                                                           \
