@@ -1,5 +1,5 @@
 // A fuzz target for `wrap_value`: the text as bytes, as handles (every fourth a double) and
-// as a view all give the same temporary pair; a character code gives {0, digit} or {1, 0}.
+// as a view all give the same temporary pair (character codes: the differential run).
 #include "harness.h"
 
 void fuzz_one(const uint8_t *data, size_t size)
@@ -23,10 +23,4 @@ void fuzz_one(const uint8_t *data, size_t size)
         first = got;
         destroy(pair);
     }
-    int c = size ? data[0] : '0', digit = c >= '0' && c <= '9';
-    model::Value want =
-        model::seq({model::integer(!digit), model::integer(digit ? c - '0' : 0)}, model::Form::bytes);
-    vorn_handle pair = wrap_value(vorn_handle(c));
-    check(model::holds(decode(pair), want), "a character code's pair");
-    destroy(pair);
 }
