@@ -1,6 +1,6 @@
-// harness.h -- what every fuzz target shares: the reference model and record
-// helpers of the differential test, a cursor over the input, a value drawn
-// from it, and the start-up (define VORN_FUZZ_QUIET to discard standard output).
+// harness.h -- what every fuzz target shares: the differential test's model, a cursor over
+// the input, a value drawn from it, the start-up (VORN_FUZZ_QUIET discards standard output)
+// and the entry point, which runs the target's `fuzz_one` and checks that no record is left.
 #include "../tests/differential/model.h"
 
 namespace {
@@ -48,6 +48,16 @@ void check(bool ok, const char *what)
 }
 
 }  // namespace
+
+void fuzz_one(const uint8_t *data, size_t size);
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    int before = live_records();
+    fuzz_one(data, size);
+    check(live_records() == before, "no record left behind");
+    return 0;
+}
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {

@@ -1,8 +1,6 @@
-// model.h -- the reference model of the differential test (and the fuzz
-// targets; one translation unit each includes it): plain values, no records,
-// no sharing; the operators and the element-wise engine, order and equality,
-// the sequence operations with their reports and storage forms, the
-// assignment forms along a path; and the bridge to the object table.
+// model.h -- the reference model of the differential test and the fuzz targets: plain
+// values (no records, no sharing) with the core's results, reports and storage forms, and
+// the bridge to the object table.
 #pragma once
 
 #include <vorn.h>
@@ -54,9 +52,7 @@ Value integer(int64_t v)
 {
     if (v < -1073741824 || v > 2147483647)
         throw Undefined{};
-    Value r;
-    r.i = int32_t(v);
-    return r;
+    return Value{Value::Kind::integer, int32_t(v), 0.0, {}, Form::words};
 }
 
 Value dbl(double d) { return Value{Value::Kind::dbl, 0, d, {}, Form::words}; }
@@ -90,21 +86,6 @@ bool holds(const Value &got, const Value &want)
     return got.i == want.i;
 }
 
-std::string show(const Value &v)
-{
-    char buf[64];
-    if (v.is_int())
-        return std::to_string(v.i);
-    if (v.is_dbl())
-        return std::snprintf(buf, sizeof buf, "%.17gd", v.d), buf;
-    if (!v.is_seq())
-        return "?";
-    std::string s = v.bytes() ? "b{" : "{";
-    for (size_t k = 0; k < v.size(); ++k)
-        s += (k ? "," : "") + show(v.elems[k]);
-    return s + "}";
-}
-
 std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char *fmt, ...)
 {
@@ -114,6 +95,16 @@ std::string format(const char *fmt, ...)
     std::vsnprintf(buf, sizeof buf, fmt, ap);
     va_end(ap);
     return buf;
+}
+
+std::string show(const Value &v)
+{
+    if (!v.is_seq())
+        return v.is_int() ? std::to_string(v.i) : v.is_dbl() ? format("%.17gd", v.d) : "?";
+    std::string s = v.bytes() ? "b{" : "{";
+    for (size_t k = 0; k < v.size(); ++k)
+        s += (k ? "," : "") + show(v.elems[k]);
+    return s + "}";
 }
 
 const char *const divide_by_zero = "attempt to divide by 0\n";
@@ -225,8 +216,7 @@ Value unary_engine(int code, const Value &x)
     std::vector<Value> out;
     for (const Value &e : x.elems)
         out.push_back(unary_engine(code, e));
-    Form form = form_of(x.bytes(), out);
-    return seq(std::move(out), form);
+    return seq(out, form_of(x.bytes(), out));
 }
 
 Value concat(const Value &a, const Value &b);
@@ -243,8 +233,7 @@ Value engine(int code, const Value &a, const Value &b)
     std::vector<Value> out;
     for (size_t k = 0; k < s.size(); ++k)
         out.push_back(engine(code, a.is_seq() ? a.elems[k] : a, b.is_seq() ? b.elems[k] : b));
-    Form form = form_of(a.bytes() || b.bytes(), out);
-    return seq(std::move(out), form);
+    return seq(out, form_of(a.bytes() || b.bytes(), out));
 }
 
 Value binary_routine(int code, const Value &a, const Value &b, bool *second_untouched)
@@ -314,6 +303,14 @@ int64_t position(const Value &k, const char *op)
 
 int64_t from_end(int64_t i, int64_t n) { return i < 0 ? i + n + 1 : i; }
 
+// Position i, failing with `report` for `op` outside lo..n.
+int64_t within(int64_t i, int64_t lo, int64_t n, const char *report, const char *op)
+{
+    if (i < lo || i > n)
+        throw Fatal{format(report, op, int(i), int(n))};
+    return i;
+}
+
 // A MAP: a pair of handles whose first is the sorted key list.
 const Value &key_list(const Value &s, const char *malformed)
 {
@@ -379,10 +376,7 @@ Value subscript(const Value &s0, const Value &i0)
     }
     if (!s->is_seq())
         throw Fatal{format(atom_error, "subscript")};
-    int64_t n = int64_t(s->size());
-    i = from_end(i, n);
-    if (i < 1 || i > n)
-        throw Fatal{format(bound, "subscript", int(i), int(n))};
+    i = within(from_end(i, int64_t(s->size())), 1, int64_t(s->size()), bound, "subscript");
     return s->elems[size_t(i - 1)];
 }
 
@@ -396,10 +390,8 @@ Value slice(const Value &s, const Value &lo0, const Value &hi0)
         return seq({}, Form::words);
     if (hi < lo)
         throw Fatal{"slice : slice length cannot be negative\n"};
-    if (lo < 1 || lo > n)
-        throw Fatal{format(lbound, "slice", int(lo), int(n))};
-    if (hi < 1 || hi > n)
-        throw Fatal{format(hbound, "slice", int(hi), int(n))};
+    within(lo, 1, n, lbound, "slice");
+    within(hi, 1, n, hbound, "slice");
     return part(s, size_t(lo - 1), size_t(hi - lo + 1));
 }
 
@@ -421,9 +413,7 @@ Value insert(const Value &s, const Value &x, const Value &k0)
     if (!s.is_seq())
         throw Fatal{format(atom_error, "insert")};
     int64_t n = int64_t(s.size());
-    k += k < 0 ? n + 1 : 0;
-    if (k < 0 || k > n)
-        throw Fatal{format(bound, "insert", int(k), int(n))};
+    k = within(from_end(k, n), 0, n, bound, "insert");
     std::vector<Value> e = s.elems;
     e.insert(e.begin() + k, x);
     return seq(std::move(e), stored_nonpositive(s) && x.is_byte() ? Form::bytes : Form::words);
@@ -443,42 +433,26 @@ Value removeindex(const Value &s, const Value &k0, bool *absent)
             throw Undefined{};
         return seq({without(s.elems[0], size_t(j - 1)), without(s.elems[1], size_t(j - 1))}, Form::words);
     }
-    int64_t n = int64_t(s.size()), k = from_end(position(k0, "remove"), n);
-    if (k < 1 || k > n)
-        throw Fatal{format(bound, "remove", int(k), int(n))};
+    int64_t n = int64_t(s.size()), k = within(from_end(position(k0, "remove"), n), 1, n, bound, "remove");
     return without(s, size_t(k - 1));
 }
 
-int64_t start_of(const Value &x, const Value &s, const Value &k, bool converted, const char *op,
-                 const char *atom)
+// find_from (an element of the same kind) or match_from (a run of elements) after k0
+// (`converted`: k0 as the program gave it, not the plain 0 of find and match).
+int32_t search(const Value &x, const Value &s, const Value &k0, bool converted, bool match)
 {
-    if (converted && k.is_seq())
+    const char *op = match ? "match_from" : "find_from";
+    if (converted && k0.is_seq())
         throw Fatal{format(subscript_error, op)};
-    int64_t start = converted ? position(k, op) : k.i;
-    if (!s.is_seq() || !(x.is_seq() || !std::strcmp(op, "find_from")))
-        throw Fatal{format(atom_error, atom)};
-    if (start < 0)
+    int64_t k = converted ? position(k0, op) : k0.i, m = match ? int64_t(x.size()) : 1, n = int64_t(s.size());
+    if (!s.is_seq() || (match && !x.is_seq()))
+        throw Fatal{format(atom_error, match ? "match() no arg" : "find's second argument")};
+    if (k < 0)
         throw Undefined{};
-    if (start > int64_t(s.size()))
-        throw Fatal{format(bound, op, int(start), int(s.size()))};
-    return start;
-}
-
-int32_t find_from(const Value &x, const Value &s, const Value &k0, bool converted)
-{
-    int64_t k = start_of(x, s, k0, converted, "find_from", "find's second argument");
-    for (int64_t i = k; i < int64_t(s.size()); ++i)
-        if (s.elems[size_t(i)].kind == x.kind && equal(x, s.elems[size_t(i)]))
-            return int32_t(i + 1);
-    return 0;
-}
-
-int32_t match_from(const Value &x, const Value &s, const Value &k0, bool converted)
-{
-    int64_t k = start_of(x, s, k0, converted, "match_from", "match() no arg");
-    int64_t m = int64_t(x.size()), n = int64_t(s.size());
+    within(k, 0, n, bound, op);
     for (int64_t i = k + 1; m <= n - k && i <= n - m + 1; ++i)
-        if (compare(x, part(s, size_t(i - 1), size_t(m))) == 0)
+        if (match ? compare(x, part(s, size_t(i - 1), size_t(m))) == 0
+                  : s.elems[size_t(i - 1)].kind == x.kind && equal(x, s.elems[size_t(i - 1)]))
             return int32_t(i);
     return 0;
 }
@@ -504,8 +478,7 @@ std::string text_of(const Value &x)
 
 // ---- the assignment forms, along a path of positions ---------------------------
 
-// The 1-based position `k` names in `p`, checked against the stored length on
-// inner levels (negative for bytes, so no byte is walked into).
+// The 1-based position `k` names in `p`, checked against the stored length on inner levels.
 int64_t index_at(const Value &p, const Value &k, const char *name, bool inner, bool slice)
 {
     if (k.is_seq() && slice && !inner)
@@ -518,10 +491,7 @@ int64_t index_at(const Value &p, const Value &k, const char *name, bool inner, b
     int64_t stored = inner && p.bytes() ? -int64_t(p.size()) : int64_t(p.size());
     if (idx < 0 && stored < 0)
         throw Undefined{};
-    idx = from_end(idx, stored);
-    if (idx < 1 || idx > stored)
-        throw Fatal{format(slice ? lbound : bound, name, int(idx), int(stored))};
-    return idx;
+    return within(from_end(idx, stored), 1, stored, slice ? lbound : bound, name);
 }
 
 // Every level of the path but the last.
@@ -550,9 +520,7 @@ int64_t slice_assign(int code, Value &var, const Value &hi0, const Value &v, con
     int64_t lo = index_at(*p, path.back(), name, false, true), m = int64_t(p->size());
     if (hi0.is_seq())
         throw Fatal{format(subscript_error, name)};
-    int64_t hi = from_end(position(hi0, name), m), c = hi - lo + 1;
-    if (hi < 1 || hi > m)
-        throw Fatal{format(hbound, name, int(hi), int(m))};
+    int64_t hi = within(from_end(position(hi0, name), m), 1, m, hbound, name), c = hi - lo + 1;
     if (c < 0)
         throw Fatal{format("%s : slice length cannot be negative\n", name)};
     if (c > 0 && v.is_seq() && int64_t(v.size()) != c)
@@ -612,8 +580,7 @@ inline vorn_handle build(const model::Value &v)
     return sequence_record(w, int32_t(n), 0);
 }
 
-// A temporary view of `v` inside a new base that only the view holds, `pad`
-// elements `fill` either side.
+// A temporary view of `v` inside a new base only it holds, `pad` elements `fill` either side.
 inline vorn_handle build_view(const model::Value &v, int pad, int fill)
 {
     model::Value base = v;
