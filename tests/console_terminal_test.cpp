@@ -14,7 +14,7 @@ using namespace vorn_test;
 
 namespace {
 
-const std::string probe = VORN_CONSOLE_PROBE;
+const std::string probe = VORN_CONSOLE_PROBE, examples = VORN_EXAMPLES_DIR;
 
 // The pane stays after the program ends and shows "EXIT:<status>" in the
 // colours the program left; the shell keeps the terminal's modes before and after.
@@ -136,6 +136,9 @@ TEST(TerminalAbsent, RedirectedOutputCarriesNoEscapes)
 {
     auto r = run_command(probe +
                          " bg:1 fg:14 clear cursor:0 wrap:0 pos:3,5 puts:Hello save:1,1,2,2 show:5,5 line");
+    auto menu = run_command(examples + "/screen_menu 3");
     EXPECT_EQ(r.out, "Hello");
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(menu.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(menu.out.find("chosen: 3 Save\n"), std::string::npos) << menu.out;
+    EXPECT_EQ(r.status + menu.status, 0);
 }
