@@ -17,20 +17,17 @@ static vorn_handle pair(int a, int b) { return build_sequence(2, (vorn_handle)a,
 static void record(const char *a)
 {
     FILE *out = fopen(strchr(a, ':') + 1, "w");
-    int key = 0;
     fputs("ready\n", out);
-    while (key != 'Z') {
-        vorn_handle m = a[0] == 'k' ? (vorn_handle)-1 : wrap_text_mouse();
-        const vorn_handle *e = m != (vorn_handle)-1 ? (const vorn_handle *)vorn_record_of(m)->data : NULL;
-        fflush(out);
-        if (a[0] == 'k')
-            fprintf(out, "%d\n", key = wrap_wait_key());
-        else if (e != NULL)
+    fflush(out);
+    for (int key = 0; a[0] == 'k' && key != 'Z'; fflush(out))
+        fprintf(out, "%d\n", key = wrap_wait_key());
+    if (a[0] == 'k')
+        fprintf(out, "cpu %.3f\n", (double)clock() / CLOCKS_PER_SEC);
+    for (vorn_handle m; a[0] == 'm'; fflush(out), usleep(5000))
+        if ((m = wrap_text_mouse()) != (vorn_handle)-1) {
+            const vorn_handle *e = vorn_record_of(m)->data;
             fprintf(out, "{%d,%d,%d}\n", e[0], e[1], e[2]);
-        else
-            usleep(5000);
-    }
-    fprintf(out, "cpu %.3f\n", (double)clock() / CLOCKS_PER_SEC);
+        }
     fclose(out);
 }
 
