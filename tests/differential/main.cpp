@@ -2,16 +2,15 @@
 // and the reference model side by side; values, storage forms, counts, views, leaks and the
 // exact fatal reports (in a child) are checked after every step.
 //   vorn_differential [--programs N] [--seed S] [--steps L] [--program I]
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <random>
 #include <unordered_map>
 
+#include "../support.h"
 #include "model.h"
 
 using model::Form;
@@ -545,32 +544,6 @@ std::string audit(int baseline)
     return "";
 }
 
-// Runs body in a bounded child, its output in `out`; its exit status, or 128 + its signal.
-int in_child(const std::function<void()> &body, unsigned seconds, std::string &out)
-{
-    std::fflush(stdout);
-    int fds[2];
-    if (pipe(fds) != 0)
-        std::abort();
-    pid_t pid = fork();
-    if (pid == 0) {
-        alarm(seconds);
-        dup2(fds[1], 1);
-        close(fds[0]);
-        body();
-        std::fflush(stdout);
-        _exit(0);
-    }
-    close(fds[1]);
-    char buf[4096];
-    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
-        out.append(buf, size_t(n));
-    close(fds[0]);
-    int raw = 0;
-    waitpid(pid, &raw, 0);
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-}
-
 // A child's exit() leaves at once: inherited state is no business of a leak check.
 void leave_now(int status, void *)
 {
@@ -582,14 +555,14 @@ void leave_now(int status, void *)
 std::string expect_fatal(const Expect &m, const std::string &message)
 {
     std::string want = "RUN_TIME_ERROR : " + message;
-    std::string out;
-    auto body = [&] {
+    vorn_test::child_result r = vorn_test::run_child([&] {
+        alarm(10);
         on_exit(leave_now, nullptr);
         run_step(m);
-    };
-    if (int status = in_child(body, 10, out); out != want || status != 1)
+    });
+    if (r.out != want || r.status != 1)
         return model::format("fatal report: expected \"%s\" and status 1, got \"%s\", %d", want.c_str(),
-                             out.c_str(), status);
+                             r.out.c_str(), r.status);
     return "";
 }
 
@@ -674,8 +647,7 @@ int main(int argc, char **argv)
     long first = only >= 0 ? only : 0, last = only >= 0 ? only + 1 : programs;
     // Batches of 100 programs, each in a child; a failing program prints its trace and ends the batch.
     for (long batch = first; batch < last; batch += 100) {
-        std::string out;
-        auto batch_body = [&] {
+        vorn_test::child_result r = vorn_test::run_child([&] {
             for (long i = batch; i < std::min(last, batch + 100); ++i) {
                 std::printf("program %ld\n", i);
                 alarm(20);
@@ -683,12 +655,12 @@ int main(int argc, char **argv)
                 if (std::string f = run_program(s, int(steps), int(s >> 40) % 48, only >= 0); !f.empty())
                     std::printf("FAILED: %s\n", f.c_str()), leave_now(3, nullptr);
             }
-        };
-        if (int status = in_child(batch_body, 600, out); status != 0) {
-            std::string tail = out.substr(std::min(out.size(), out.rfind("program ")));
+        });
+        if (r.status != 0) {
+            std::string tail = r.out.substr(std::min(r.out.size(), r.out.rfind("program ")));
             long failed = tail.empty() ? batch : std::atol(tail.c_str() + 8);
             std::printf("%s(status %d); reproduce: vorn_differential --seed %ld --steps %ld --program %ld\n",
-                        tail.c_str(), status, seed, steps, failed);
+                        tail.c_str(), r.status, seed, steps, failed);
             return 1;
         }
     }
