@@ -21,12 +21,6 @@ using Conversions = store_test;
 
 unsigned char *ptr(vorn_handle address) { return reinterpret_cast<unsigned char *>(uintptr_t{address}); }
 vorn_handle pair(vorn_handle address, int32_t count) { return build_sequence(2, address, count); }
-std::string hex(vorn_handle h)
-{
-    char b[16];
-    std::snprintf(b, sizeof b, "%x", h);
-    return b;
-}
 
 }  // namespace
 
@@ -117,7 +111,8 @@ TEST_F(RawMemory, CallRunsExecutableCodeOnly)
 TEST_F(RawMemory, MisuseIsFatal)
 {
     vorn_handle d = make_double(10.0), a = wrap_allocate(16);
-    std::string poke_d = "Ill. Poke adres (" + hex(d) + ")\n";
+    char poke_d[40];
+    std::snprintf(poke_d, sizeof poke_d, "Ill. Poke adres (%x)\n", d);
     expect_fatal({{[&] { wrap_allocate(d); }, "Arg. of allocator must be a integer!\n"},
                   {[&] { wrap_free(d); }, "Arg. of free is no allocated argument!\n"},
                   {[&] { wrap_allocate_low(1); }, "allocate_low not implemented !\n"},
