@@ -38,6 +38,7 @@ TEST_F(Operators, WorkersUnderTheirCodesAndTheirReports)
             << r[0] << " " << r[1] << " " << r[2];
     operand = 19;
     EXPECT_EQ(show_drop(autosequence(make_string("ab"), make_string("c"))), "b{97,98,99}");
+    EXPECT_EQ(show_drop(recursive_op(5, 6)), "b{5,6}");
 
     const std::string by_zero = "attempt to divide by 0\n";
     expect_fatal({
