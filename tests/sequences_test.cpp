@@ -59,9 +59,9 @@ TEST_F(PathAssign, MapKeysThroughEveryHolder)
     subscript_assign(&m, seq("{1,2,3}"), 1, make_string("g"));
     slice_assign(&m, 3, seq("b{8,9}"), 2, make_string("g"), 2);
     EXPECT_EQ(other, m);
-    EXPECT_EQ(text(other), "{{b{97},b{98},b{99},b{100},b{101},b{103}},"
-                           "{2,10,3,{{b{120},b{121}},b{15,7}},2.5,{1,8,9}}}");
-    EXPECT_EQ(text(keys) + counts({d}), "{b{97},b{98},b{99}}2");
+    EXPECT_EQ(show(other), "{{b{97},b{98},b{99},b{100},b{101},b{103}},"
+                           "{2,10,3,{{b{120},b{121}},b{15,7}},2.5d,{1,8,9}}}");
+    EXPECT_EQ(show(keys) + counts({d}), "{b{97},b{98},b{99}}2");
 
     // A held key gains one reference from the key list, none when found.
     vorn_handle f = held(make_string("f"));
@@ -72,7 +72,7 @@ TEST_F(PathAssign, MapKeysThroughEveryHolder)
     // The MAP as the value reaches the old element, which must outlive the operation.
     assign(&m, seq("{{b{107}},{{1,2}}}"));
     subscript_arithmetic_assign(0, &m, m, 1, seq("b{107}"));
-    EXPECT_EQ(text(m), "{{b{107}},{{{b{108}},{{3,4}}}}}");
+    EXPECT_EQ(show(m), "{{b{107}},{{{b{108}},{{3,4}}}}}");
     let_go({&m, &other, &keys, &d, &f});
 }
 
@@ -207,7 +207,7 @@ TEST_F(KeyedTables, ListsSearchedOftenAnswerAsTheSearchAfterEveryChange)
         for (const char *absent : {"'k05x'", "'a'", "'z'", "'k1'", "7.0", "{nan}", "{107,48,51}"})
             probes.push_back(seq(absent));
         for (vorn_handle k : probes)
-            EXPECT_EQ(find_key_is(m, k), cam_key_index(whole, k)) << what << ": " << text(k);
+            EXPECT_EQ(find_key_is(m, k), cam_key_index(whole, k)) << what << ": " << show(k);
         for (size_t k = elements(list).size(); k < probes.size(); ++k)
             drop(probes[k]);
         let_go({&whole, &m});

@@ -172,29 +172,22 @@ std::vector<vorn_handle> elements(vorn_handle s)
     return out;
 }
 
-// The written form (exact = false) or the sharper picture (exact = true).
-static std::string picture(vorn_handle h, bool exact)
+std::string show(vorn_handle h)
 {
     if (vorn_is_integer(h))
         return std::to_string(static_cast<int32_t>(h));
     if (vorn_is_double(h)) {
-        double d = vorn_double_value(h);
         char b[40];
-        if (exact && std::isnan(d))
-            return "nand";
-        std::snprintf(b, sizeof b, exact ? "%.17gd" : "%g", d);
-        return exact || std::strchr(b, '.') ? b : std::string(b) + ".0";
+        std::snprintf(b, sizeof b, "%.17gd", vorn_double_value(h));
+        return std::isnan(vorn_double_value(h)) ? "nand" : b;
     }
     if (!vorn_is_sequence(h))
         return "?";
     std::string out = stored_length(h) < 0 ? "b{" : "{";
     for (vorn_handle e : elements(h))
-        out += (out.back() == '{' ? "" : ",") + picture(e, exact);
+        out += (out.back() == '{' ? "" : ",") + show(e);
     return out + "}";
 }
-
-std::string text(vorn_handle h) { return picture(h, false); }
-std::string show(vorn_handle h) { return picture(h, true); }
 
 std::string show_drop(vorn_handle h)
 {

@@ -73,9 +73,8 @@ inline const char *chars(vorn_handle s) { return static_cast<const char *>(vorn_
 // The elements of s as stored, bytes zero-extended.
 std::vector<vorn_handle> elements(vorn_handle s);
 
-// The written form `seq` reads (doubles "%g" with a '.', sequences as stored: "b{...}" for bytes),
-// and a sharper picture with doubles to 17 digits and marked: 2.5d, nand.
-std::string text(vorn_handle h);
+// A picture of h: integers, doubles to 17 digits and marked (2.5d, nand), sequences as stored
+// ("b{...}" for bytes).
 std::string show(vorn_handle h);
 
 // show(h), then drop(h); expect_shown checks a table of results, and each bytesequence's zero byte.
