@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "support.h"
@@ -42,15 +43,18 @@ class Terminal : public ::testing::Test {
         std::remove(at("end").c_str());
         tmux("-f /dev/null new-session -d -x 80 -y 25 'sh " + at("run.sh") + " " + command + "'");
     }
-    // Waits (ten seconds at most) until the file exists and ends with `tail`.
+    // Waits (ten seconds at most) until `done` holds.
+    bool soon(const std::function<bool()> &done)
+    {
+        for (int k = 0; k < 500 && !done(); ++k)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return done();
+    }
+    // ... until the file exists and ends with `tail`.
     bool reached(const std::string &name, const std::string &tail = "")
     {
-        for (int k = 0; k < 500; ++k, std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
-            std::string text = file_contents(at(name));
-            if (text != "(none)" && text.ends_with(tail))
-                return true;
-        }
-        return false;
+        std::string text;
+        return soon([&] { return (text = file_contents(at(name))) != "(none)" && text.ends_with(tail); });
     }
     std::string screen() { return tmux("capture-pane -p -e"); }
     std::string row(int r)  // 1-based, colours from the row's start
@@ -130,6 +134,34 @@ TEST_F(Terminal, ScreenKeysMouseAndCtrlC)
     for (auto &[report, shown] : reports)
         expect_keys(std::string("-l '\x1b[<") + report + "'", std::string(shown) + "\n");
     EXPECT_EQ(finish("C-c"), "EXIT:1");
+}
+
+using ForeignBox = Terminal;
+
+// Each key is sent once its box is shown; the button pressed and unchanged modes
+// are appended to "out"; without a controlling terminal nobody is asked.
+TEST_F(ForeignBox, AnswersWithThePressedButtonOnATerminal)
+{
+    std::tuple<int, const char *, const char *> boxes[] = {
+        // style, key sent, the buttons shown
+        {0, "Enter", "[O]K  (Enter: OK)"},
+        {3, "n", "[Y]es  [N]o  [C]ancel  (Enter: Yes)"},
+        {2, "R", "[A]bort  [R]etry  [I]gnore  (Enter: Abort)"},
+        {4 | 0x100, "Enter", "[Y]es  [N]o  (Enter: No)"},
+        {1, "Escape", "[O]K  [C]ancel  (Enter: OK)"}};
+    std::string actions;
+    for (auto [style, key, buttons] : boxes)
+        actions += " box:" + std::to_string(style) + ":" + at("out");
+    start(probe + actions);
+    auto pane = [&] { return tmux("capture-pane -p"); };
+    for (auto [style, key, buttons] : boxes) {
+        EXPECT_TRUE(soon([&, shown = buttons] { return pane().find(shown) != std::string::npos; })) << pane();
+        tmux("send-keys " + std::string(key));
+    }
+    EXPECT_TRUE(reached("out", "1 7 4 7 2 ")) << file_contents(at("out"));
+    EXPECT_NE(pane().find("== Vorn box ==\nProceed?\n[O]K  (Enter: OK) OK\n"), std::string::npos) << pane();
+    EXPECT_EQ(finish(), "EXIT:0");
+    expect_child([] { std::exit(setsid() > 0 && wrap_message_box(1, 2, 1) == 0 ? 0 : 1); }, "", 0);
 }
 
 TEST(TerminalAbsent, RedirectedOutputCarriesNoEscapes)
