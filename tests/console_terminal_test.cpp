@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <thread>
 
 #include "support.h"
@@ -71,11 +71,7 @@ class Terminal : public ::testing::Test {
         EXPECT_EQ(tmux("display -p '#{cursor_flag},#{wrap_flag}'"), "1,1\n");
         EXPECT_EQ(file_contents(at("after")), file_contents(at("before")));
         std::string all = screen(), line = all.substr(all.rfind('\n', all.find("EXIT:")) + 1);
-        line = line.substr(0, line.find('\n'));
-        for (const char *reset : {"\x1b[39m", "\x1b[49m", "\x1b[0m"})
-            for (size_t k; (k = line.find(reset)) != std::string::npos;)
-                line.erase(k, std::strlen(reset));
-        return line;
+        return std::regex_replace(line.substr(0, line.find('\n')), std::regex("\x1b\\[(39|49|0)m"), "");
     }
     // Sends keys to the key probe and expects the lines it writes for them.
     void expect_keys(const std::string &keys, const std::string &lines)
@@ -138,12 +134,11 @@ TEST_F(Terminal, ScreenKeysMouseAndCtrlC)
 
 using ForeignBox = Terminal;
 
-// Each key is sent once its box is shown; the button pressed and unchanged modes
-// are appended to "out"; without a controlling terminal nobody is asked.
+// Boxes of a style, the key sent once the buttons are shown; the button pressed and unchanged
+// modes are appended to "out". Without a controlling terminal nobody is asked.
 TEST_F(ForeignBox, AnswersWithThePressedButtonOnATerminal)
 {
     std::tuple<int, const char *, const char *> boxes[] = {
-        // style, key sent, the buttons shown
         {0, "Enter", "[O]K  (Enter: OK)"},
         {3, "n", "[Y]es  [N]o  [C]ancel  (Enter: Yes)"},
         {2, "R", "[A]bort  [R]etry  [I]gnore  (Enter: Abort)"},
@@ -153,13 +148,13 @@ TEST_F(ForeignBox, AnswersWithThePressedButtonOnATerminal)
     for (auto [style, key, buttons] : boxes)
         actions += " box:" + std::to_string(style) + ":" + at("out");
     start(probe + actions);
-    auto pane = [&] { return tmux("capture-pane -p"); };
     for (auto [style, key, buttons] : boxes) {
-        EXPECT_TRUE(soon([&, shown = buttons] { return pane().find(shown) != std::string::npos; })) << pane();
+        EXPECT_TRUE(soon([&, b = buttons] { return screen().find(b) != std::string::npos; })) << buttons;
         tmux("send-keys " + std::string(key));
     }
     EXPECT_TRUE(reached("out", "1 7 4 7 2 ")) << file_contents(at("out"));
-    EXPECT_NE(pane().find("== Vorn box ==\nProceed?\n[O]K  (Enter: OK) OK\n"), std::string::npos) << pane();
+    EXPECT_NE(screen().find("== Vorn box ==\nProceed?\n[O]K  (Enter: OK) OK\n"), std::string::npos)
+        << screen();
     EXPECT_EQ(finish(), "EXIT:0");
     expect_child([] { std::exit(setsid() > 0 && wrap_message_box(1, 2, 1) == 0 ? 0 : 1); }, "", 0);
 }
