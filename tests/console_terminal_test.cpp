@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <fstream>
-#include <functional>
 #include <regex>
 #include <thread>
 
@@ -44,7 +43,7 @@ class Terminal : public ::testing::Test {
         tmux("-f /dev/null new-session -d -x 80 -y 25 'sh " + at("run.sh") + " " + command + "'");
     }
     // Waits (ten seconds at most) until `done` holds.
-    bool soon(const std::function<bool()> &done)
+    bool soon(auto done)
     {
         for (int k = 0; k < 500 && !done(); ++k)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -59,11 +58,9 @@ class Terminal : public ::testing::Test {
     std::string screen() { return tmux("capture-pane -p -e"); }
     std::string row(int r)  // 1-based, colours from the row's start
     {
-        std::string n = std::to_string(r - 1), line = tmux("capture-pane -p -e -S " + n + " -E " + n);
-        return line.substr(0, line.size() - 1);
+        return tmux("capture-pane -p -e -S " + std::to_string(r - 1) + " -E " + std::to_string(r - 1));
     }
-    // Sends the keys; after the program's end, the status line with the
-    // colour resets taken out, the modes and the cursor given back.
+    // Sends the keys; after the program's end, with modes and cursor given back, its status line.
     std::string finish(const std::string &keys = "Enter")
     {
         tmux("send-keys " + keys);
@@ -92,15 +89,15 @@ TEST_F(Terminal, ScreenKeysMouseAndCtrlC)
           " save:10,1,10,8 pos:10,1 line show:12,5 pos:14,1 puts:xxxxxxxx pos:14,4 line cursor:0 wrap:0" +
           " pos:7,7 hold:" + at("a") + " pos:30,100 fg:7 bg:0 puts:Z hold:" + at("b"));
     ASSERT_TRUE(reached("a"));
-    EXPECT_EQ(row(3), "\x1b[44m    \x1b[93mHello\x1b[91mWorld");
-    EXPECT_EQ(row(10), "");
-    EXPECT_EQ(row(12), "\x1b[44m    \x1b[92m\x1b[40mABCDEFGH");  // blanks of the clear, then the image
-    EXPECT_EQ(row(14), "\x1b[92m\x1b[40mxxx\x1b[39m");           // still green; the cleared rest not
+    EXPECT_EQ(row(3), "\x1b[44m    \x1b[93mHello\x1b[91mWorld\n");
+    EXPECT_EQ(row(10), "\n");
+    EXPECT_EQ(row(12), "\x1b[44m    \x1b[92m\x1b[40mABCDEFGH\n");  // blanks of the clear, then the image
+    EXPECT_EQ(row(14), "\x1b[92m\x1b[40mxxx\x1b[39m\n");           // still green; the cleared rest not
     EXPECT_EQ(tmux("display -p '#{cursor_x},#{cursor_y},#{cursor_flag},#{wrap_flag}'"), "6,6,0,0\n");
     tmux("resize-window -x 120 -y 40");
     tmux("send-keys Enter");
     ASSERT_TRUE(reached("b"));
-    EXPECT_EQ(row(30), std::string(99, ' ') + "Z");  // past the old size, in the default colours
+    EXPECT_EQ(row(30), std::string(99, ' ') + "Z\n");  // past the old size, in the default colours
     EXPECT_EQ(finish(), "EXIT:0");
 
     start(probe + " cursor:0 wrap:0 bg:4 fg:15 pos:2,1 puts:before fail");
