@@ -82,10 +82,8 @@ TEST_F(Console, ColoursCursorClearingTextAndScreenImages)
     wrap_text_color(5);  // bits above the low byte are dropped
     EXPECT_EQ(model().attr, 0x45);
 
-    wrap_position(5, 10);
-    wrap_position(0, 12);
-    wrap_position(3, 0);
-    wrap_position(-1, -1);
+    for (auto [r, c] : {std::pair{5, 10}, {0, 12}, {3, 0}, {-1, -1}})
+        wrap_position(r, c);
     EXPECT_EQ(position(), "{3,12}");
     relcursor_(&dr, &dc);
     EXPECT_EQ(position(), "{5,10}");

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 #include <vorn.h>
@@ -62,7 +63,14 @@ static void act(const char *a)
         machine(42, (vorn_handle)p);
     } else if (strncmp(a, "keys:", 5) == 0 || strncmp(a, "mouse:", 6) == 0)
         record(a);
-    else if (strncmp(a, "hold:", 5) == 0) {
+    else if (sscanf(a, "box:%d:", &p) == 1) { /* appends the button, "?" if the modes changed */
+        struct termios before, after;
+        FILE *out = fopen(strchr(a + 4, ':') + 1, "a");
+        tcgetattr(0, &before);
+        p = wrap_message_box(build_string("Proceed?"), build_string("Vorn box"), p);
+        fprintf(out, "%d%c", p, tcgetattr(0, &after) == 0 && before.c_lflag == after.c_lflag ? ' ' : '?');
+        fclose(out);
+    } else if (strncmp(a, "hold:", 5) == 0) {
         fclose(fopen(a + 5, "w"));
         (void)!fgets(line, sizeof line, stdin);
     }

@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <fstream>
+#include <regex>
 #include <thread>
 
 #include "support.h"
@@ -42,24 +42,25 @@ class Terminal : public ::testing::Test {
         std::remove(at("end").c_str());
         tmux("-f /dev/null new-session -d -x 80 -y 25 'sh " + at("run.sh") + " " + command + "'");
     }
-    // Waits (ten seconds at most) until the file exists and ends with `tail`.
+    // Waits (ten seconds at most) until `done` holds.
+    bool soon(auto done)
+    {
+        for (int k = 0; k < 500 && !done(); ++k)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return done();
+    }
+    // ... until the file exists and ends with `tail`.
     bool reached(const std::string &name, const std::string &tail = "")
     {
-        for (int k = 0; k < 500; ++k, std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
-            std::string text = file_contents(at(name));
-            if (text != "(none)" && text.ends_with(tail))
-                return true;
-        }
-        return false;
+        std::string text;
+        return soon([&] { return (text = file_contents(at(name))) != "(none)" && text.ends_with(tail); });
     }
     std::string screen() { return tmux("capture-pane -p -e"); }
     std::string row(int r)  // 1-based, colours from the row's start
     {
-        std::string n = std::to_string(r - 1), line = tmux("capture-pane -p -e -S " + n + " -E " + n);
-        return line.substr(0, line.size() - 1);
+        return tmux("capture-pane -p -e -S " + std::to_string(r - 1) + " -E " + std::to_string(r - 1));
     }
-    // Sends the keys; after the program's end, the status line with the
-    // colour resets taken out, the modes and the cursor given back.
+    // Sends the keys; after the program's end, with modes and cursor given back, its status line.
     std::string finish(const std::string &keys = "Enter")
     {
         tmux("send-keys " + keys);
@@ -67,11 +68,7 @@ class Terminal : public ::testing::Test {
         EXPECT_EQ(tmux("display -p '#{cursor_flag},#{wrap_flag}'"), "1,1\n");
         EXPECT_EQ(file_contents(at("after")), file_contents(at("before")));
         std::string all = screen(), line = all.substr(all.rfind('\n', all.find("EXIT:")) + 1);
-        line = line.substr(0, line.find('\n'));
-        for (const char *reset : {"\x1b[39m", "\x1b[49m", "\x1b[0m"})
-            for (size_t k; (k = line.find(reset)) != std::string::npos;)
-                line.erase(k, std::strlen(reset));
-        return line;
+        return std::regex_replace(line.substr(0, line.find('\n')), std::regex("\x1b\\[(39|49|0)m"), "");
     }
     // Sends keys to the key probe and expects the lines it writes for them.
     void expect_keys(const std::string &keys, const std::string &lines)
@@ -92,15 +89,15 @@ TEST_F(Terminal, ScreenKeysMouseAndCtrlC)
           " save:10,1,10,8 pos:10,1 line show:12,5 pos:14,1 puts:xxxxxxxx pos:14,4 line cursor:0 wrap:0" +
           " pos:7,7 hold:" + at("a") + " pos:30,100 fg:7 bg:0 puts:Z hold:" + at("b"));
     ASSERT_TRUE(reached("a"));
-    EXPECT_EQ(row(3), "\x1b[44m    \x1b[93mHello\x1b[91mWorld");
-    EXPECT_EQ(row(10), "");
-    EXPECT_EQ(row(12), "\x1b[44m    \x1b[92m\x1b[40mABCDEFGH");  // blanks of the clear, then the image
-    EXPECT_EQ(row(14), "\x1b[92m\x1b[40mxxx\x1b[39m");           // still green; the cleared rest not
+    EXPECT_EQ(row(3), "\x1b[44m    \x1b[93mHello\x1b[91mWorld\n");
+    EXPECT_EQ(row(10), "\n");
+    EXPECT_EQ(row(12), "\x1b[44m    \x1b[92m\x1b[40mABCDEFGH\n");  // blanks of the clear, then the image
+    EXPECT_EQ(row(14), "\x1b[92m\x1b[40mxxx\x1b[39m\n");           // still green; the cleared rest not
     EXPECT_EQ(tmux("display -p '#{cursor_x},#{cursor_y},#{cursor_flag},#{wrap_flag}'"), "6,6,0,0\n");
     tmux("resize-window -x 120 -y 40");
     tmux("send-keys Enter");
     ASSERT_TRUE(reached("b"));
-    EXPECT_EQ(row(30), std::string(99, ' ') + "Z");  // past the old size, in the default colours
+    EXPECT_EQ(row(30), std::string(99, ' ') + "Z\n");  // past the old size, in the default colours
     EXPECT_EQ(finish(), "EXIT:0");
 
     start(probe + " cursor:0 wrap:0 bg:4 fg:15 pos:2,1 puts:before fail");
@@ -130,6 +127,33 @@ TEST_F(Terminal, ScreenKeysMouseAndCtrlC)
     for (auto &[report, shown] : reports)
         expect_keys(std::string("-l '\x1b[<") + report + "'", std::string(shown) + "\n");
     EXPECT_EQ(finish("C-c"), "EXIT:1");
+}
+
+using ForeignBox = Terminal;
+
+// Boxes of a style, the key sent once the buttons are shown; the button pressed and unchanged
+// modes are appended to "out". Without a controlling terminal nobody is asked.
+TEST_F(ForeignBox, AnswersWithThePressedButtonOnATerminal)
+{
+    std::tuple<int, const char *, const char *> boxes[] = {
+        {0, "Enter", "[O]K  (Enter: OK)"},
+        {3, "n", "[Y]es  [N]o  [C]ancel  (Enter: Yes)"},
+        {2, "R", "[A]bort  [R]etry  [I]gnore  (Enter: Abort)"},
+        {4 | 0x100, "Enter", "[Y]es  [N]o  (Enter: No)"},
+        {1, "Escape", "[O]K  [C]ancel  (Enter: OK)"}};
+    std::string actions;
+    for (auto [style, key, buttons] : boxes)
+        actions += " box:" + std::to_string(style) + ":" + at("out");
+    start(probe + actions);
+    for (auto [style, key, buttons] : boxes) {
+        EXPECT_TRUE(soon([&, b = buttons] { return screen().find(b) != std::string::npos; })) << buttons;
+        tmux("send-keys " + std::string(key));
+    }
+    EXPECT_TRUE(reached("out", "1 7 4 7 2 ")) << file_contents(at("out"));
+    EXPECT_NE(screen().find("== Vorn box ==\nProceed?\n[O]K  (Enter: OK) OK\n"), std::string::npos)
+        << screen();
+    EXPECT_EQ(finish(), "EXIT:0");
+    expect_child([] { std::exit(setsid() > 0 && wrap_message_box(1, 2, 1) == 0 ? 0 : 1); }, "", 0);
 }
 
 TEST(TerminalAbsent, RedirectedOutputCarriesNoEscapes)

@@ -1,11 +1,7 @@
 // Foreign routines against real libraries (the C and math libraries, the test
 // library built beside the tests), calls back into this program with their
-// reference hand-over, the fatal messages, and the message box under tmux.
-#include <termios.h>
+// reference hand-over and the fatal messages.
 #include <unistd.h>
-
-#include <fstream>
-#include <thread>
 
 #include "support.h"
 
@@ -130,47 +126,4 @@ TEST(ForeignFatal, MessagesNameTheRoutine)
                   {[] { call_proc(1, 5); }, "2e parameter of c_/call_proc must be a sequence\n"},
                   {[] { call_func(1, 5); }, "2e parameter of c_/call_func must be a sequence\n"},
                   {[] { define_c_var(0, 0); }, "FIXME: not supported\n"}});
-}
-
-TEST(ForeignBox, AnswersWithThePressedButtonOnATerminal)
-{
-    // style, key sent, the buttons shown
-    std::tuple<int32_t, const char *, const char *> boxes[] = {
-        {0, "Enter", "[O]K  (Enter: OK)"},
-        {3, "n", "[Y]es  [N]o  [C]ancel  (Enter: Yes)"},
-        {2, "R", "[A]bort  [R]etry  [I]gnore  (Enter: Abort)"},
-        {4 | 0x100, "Enter", "[Y]es  [N]o  (Enter: No)"},
-        {1, "Escape", "[O]K  [C]ancel  (Enter: OK)"}};
-    if (const char *results = std::getenv("VORN_BOX_RESULTS")) {  // the probe: this test run inside tmux
-        std::ofstream out(results);
-        termios before{}, after{};
-        for (auto [style, key, buttons] : boxes) {
-            tcgetattr(0, &before);
-            int32_t button = wrap_message_box(make_string("Proceed?"), make_string("Vorn box"), style);
-            out << button << (tcgetattr(0, &after) == 0 && before.c_lflag == after.c_lflag ? " " : "?")
-                << std::flush;
-        }
-        return;
-    }
-    scratch_dir dir;
-    std::string results = dir.path("results"), self(4096, '\0');
-    self.resize(readlink("/proc/self/exe", self.data(), self.size()));
-    std::string tmux = "env -u TMUX tmux -L vorn-box-" + std::to_string(getpid()) + " -f /dev/null ";
-    run_command(tmux + "new-session -d -x 80 -y 25 'VORN_BOX_RESULTS=" + results + " " + self +
-                " --gtest_filter=ForeignBox.*; sleep 30'");
-    auto pane = [&] { return run_command(tmux + "capture-pane -p -S -200").out; };
-    auto soon = [](auto done) {  // polls for up to 10 s
-        for (int k = 0; k < 200 && !done(); ++k)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        return done();
-    };
-    for (auto [style, key, buttons] : boxes) {  // each key once its box is shown
-        EXPECT_TRUE(soon([&, shown = buttons] { return pane().find(shown) != std::string::npos; })) << pane();
-        run_command(tmux + "send-keys " + key);
-    }
-    EXPECT_TRUE(soon([&] { return file_contents(results) == "1 7 4 7 2 "; })) << file_contents(results);
-    EXPECT_NE(pane().find("== Vorn box ==\nProceed?\n[O]K  (Enter: OK) OK\n"), std::string::npos) << pane();
-    run_command(tmux + "kill-server");
-    // without a controlling terminal there is nobody to ask
-    expect_child([] { std::exit(setsid() > 0 && wrap_message_box(1, 2, 1) == 0 ? 0 : 1); }, "", 0);
 }
