@@ -150,8 +150,7 @@ TEST_F(Console, ColoursCursorClearingTextAndScreenImages)
     for (int k = 0; k < 2000; ++k)
         model().cells[k] = {uint8_t('A' + (k % 80 + k / 80) % 26), uint8_t(k % 80 + k / 80)};
     EXPECT_EQ(take_bytes(wrap_get_screen(seq("{1,1,80,1}"))).substr(0, 6), std::string("A\0B\1C\2", 6));
-    EXPECT_EQ(take_bytes(wrap_get_screen(make_string("\x02\x03\x03\x03"))), "D\x03"
-                                                                            "E\x04");
+    EXPECT_EQ(take_bytes(wrap_get_screen(make_string("\x02\x03\x03\x03"))), "D\3E\4");
     vorn_handle image = 0;
     assign(&image, wrap_save_text_image(seq("{2,3}"), seq("{4,10}")));
     std::vector<vorn_handle> rows = elements(image);

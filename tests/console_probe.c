@@ -35,7 +35,6 @@ static void record(const char *a)
 static void act(const char *a)
 {
     int p, q, r, s;
-    char line[64];
     if (strcmp(a, "clear") == 0)
         wrap_clear_screen();
     else if (strcmp(a, "line") == 0)
@@ -72,7 +71,7 @@ static void act(const char *a)
         fclose(out);
     } else if (strncmp(a, "hold:", 5) == 0) {
         fclose(fopen(a + 5, "w"));
-        (void)!fgets(line, sizeof line, stdin);
+        (void)!fgets((char[64]){0}, 64, stdin);
     }
 }
 

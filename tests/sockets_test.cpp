@@ -86,9 +86,7 @@ TEST(Sockets, FileNumbersCarryDataBothWays)
 TEST(Sockets, MessagesAndResults)
 {
     int taken = socket(AF_INET, SOCK_STREAM, 0);  // bound, never listening
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in a{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
     ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
     std::string refused = std::to_string(local_port(taken)), long_host = std::string(1024, 'h') + ":80";
 
