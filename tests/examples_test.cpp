@@ -13,7 +13,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <string>
 
 #include "support.h"
 
@@ -36,11 +35,7 @@ TEST(Examples, ProgramsPrintExactlyWhatTheyMeanAndHandBackEverything)
     scratch_dir dir;
     std::string text = dir.path("text.txt"), crash_file = dir.path("crash.err");
     std::ofstream(text) << "B a b, c! A b\r\na\n\nc's\n";  // a 3, b 3, c 2, s 1
-    const struct {
-        std::string command;
-        int status;
-        std::string out;
-    } runs[] = {
+    const std::tuple<std::string, int, std::string> runs[] = {
         {"first_program", 1,
          "greeting length 4, refcount 1, stored as bytes, text \"vorn\"\n"
          "numbers  length 3, refcount 1, stored as bytes, text \"ABC\"\n"
@@ -62,10 +57,10 @@ TEST(Examples, ProgramsPrintExactlyWhatTheyMeanAndHandBackEverything)
          "crash routine: sums so far {12,2,100,7,6}\ncrash routine: goodbye\n--> see " +
              crash_file + "\n" + all_handed_back},
     };
-    for (const auto &run : runs) {
-        auto r = run_example(run.command);
-        EXPECT_EQ(r.status, run.status) << run.command;
-        EXPECT_EQ(r.out, run.out) << run.command;
+    for (const auto &[command, status, out] : runs) {
+        auto r = run_example(command);
+        EXPECT_EQ(r.status, status) << command;
+        EXPECT_EQ(r.out, out) << command;
     }
     auto missing = run_command(examples + "/wordfreq /nonexistent/text.txt");
     EXPECT_EQ(missing.status, 1);
@@ -104,23 +99,6 @@ TEST(Kit, LeakReportListsWhatTheProgramStillHolds)
     }
 }
 
-namespace {
-
-int free_port()
-{
-    int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof a;
-    bind(s, reinterpret_cast<sockaddr *>(&a), n);
-    getsockname(s, reinterpret_cast<sockaddr *>(&a), &n);
-    close(s);
-    return ntohs(a.sin_port);
-}
-
-}  // namespace
-
 TEST(Kit, CgiProgramAnswersThroughAWebServer)
 {
     const char *server = "/usr/sbin/lighttpd";
@@ -128,7 +106,15 @@ TEST(Kit, CgiProgramAnswersThroughAWebServer)
         GTEST_SKIP() << "lighttpd is not installed (tools/test.sh installs it)";
     scratch_dir dir;
     std::filesystem::copy_file(std::string(VORN_EXAMPLES_DIR) + "/web_greeting", dir.path("greeting.cgi"));
-    int port = free_port();
+    int s = socket(AF_INET, SOCK_STREAM, 0);  // a free port on the loopback
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    bind(s, reinterpret_cast<sockaddr *>(&a), n);
+    getsockname(s, reinterpret_cast<sockaddr *>(&a), &n);
+    close(s);
+    int port = ntohs(a.sin_port);
     std::ofstream(dir.path("lighttpd.conf"))
         << "server.modules = (\"mod_cgi\")\nserver.document-root = \"" << dir.path("") << "\"\n"
         << "server.bind = \"127.0.0.1\"\nserver.port = " << port << "\nserver.errorlog = \""

@@ -3,7 +3,6 @@
 #include <stdint.h>
 
 // clang-format off
-/* s = s * 31 + a for each argument in wrapping 64-bit arithmetic, modulo 1000000007. */
 static int64_t mix(int n, const int64_t *a) { uint64_t s = 7; for (int k = 0; k < n; ++k) s = s * 31 + (uint64_t)a[k]; return (int64_t)(s % 1000000007u); }
 #define A int64_t
 #define SUM(n, ...) return mix(n, (A[]){__VA_ARGS__})

@@ -100,8 +100,7 @@ TEST_F(RawMemory, CallRunsExecutableCodeOnly)
     unsigned char *page = ptr((a + 4095) & ~4095u);
     std::memcpy(page, "\xb8\x2a\x00\x00\x00\xc3\xb8\x00\x00\x00\x90\xc3", 12);  // 42; 0x90000000
     vorn_handle at = static_cast<vorn_handle>(reinterpret_cast<uintptr_t>(page));
-    EXPECT_NE(run_child([&] { dup2(open("/dev/null", O_WRONLY), 2), wrap_call(at); }).status,
-              0);  // it faults
+    EXPECT_NE(run_child([&] { dup2(open("/dev/null", O_WRONLY), 2), wrap_call(at); }).status, 0);  // faults
     ASSERT_EQ(mprotect(page, 4096, PROT_READ | PROT_EXEC), 0);
     expect_shown({{wrap_call(at), "42"}, {wrap_call(make_double(at + 6)), "-1879048192d"}});
     mprotect(page, 4096, PROT_READ | PROT_WRITE);

@@ -79,12 +79,8 @@ TEST_F(ObjectStore, WideningAndCopyOnWrite)
     EXPECT_EQ(vorn_record_of(v)->base, 0u);
     EXPECT_STREQ(chars(v), "ell");
     proc_cleanup(3, a, b, v);
-    expect_fatal(
-        [] {
-            vorn_handle x = 3;
-            only_sequence(&x);
-        },
-        "assign subscript : cann't operate on a Atom .\n");
+    expect_fatal([x = vorn_handle{3}]() mutable { only_sequence(&x); },
+                 "assign subscript : cann't operate on a Atom .\n");
 }
 
 TEST_F(Builders, ConvertStringAndEmptyRepeats)
@@ -93,16 +89,13 @@ TEST_F(Builders, ConvertStringAndEmptyRepeats)
     EXPECT_EQ(convert_string(owned), vorn_record_of(owned)->data);  // no copy
     destroy(owned);
     // Elements are cut to 8 bits, a view is copied and terminated.
-    const struct {
-        vorn_handle x;
-        const char *want;
-    } texts[] = {{seq("{72,105.7}"), "Hi"},
-                 {0xFFFFFFFF, "-1"},
-                 {make_double(2.5), "2.5"},
-                 {view_of(make_string("abcdef"), 2, 3), "bcd"}};
-    for (auto &t : texts) {
-        EXPECT_STREQ(convert_string(t.x), t.want);
-        drop(t.x);
+    const std::pair<vorn_handle, const char *> texts[] = {{seq("{72,105.7}"), "Hi"},
+                                                          {0xFFFFFFFF, "-1"},
+                                                          {make_double(2.5), "2.5"},
+                                                          {view_of(make_string("abcdef"), 2, 3), "bcd"}};
+    for (auto [x, want] : texts) {
+        EXPECT_STREQ(convert_string(x), want);
+        drop(x);
     }
     // Eight pool slots: the ninth conversion reuses the first one's buffer.
     char *first = convert_string(1);
@@ -138,8 +131,7 @@ TEST_F(Builders, CleanupAndTheStartUpObjects)
     EXPECT_EQ(vorn_record_of(out)->base, 0u);
     EXPECT_EQ(show_drop(out), "b{99,100}");
 
-    vorn_handle line = command_line();
-    EXPECT_EQ(counts({line, null_sequence}), "1,1");
+    EXPECT_EQ(counts({command_line(), null_sequence}), "1,1");
     expect_child(
         [] {
             char arg0[] = "prog", arg1[] = "", arg2[] = "two words";

@@ -1,7 +1,5 @@
 // Sequences beyond the differential run: views sharing their base, MAP keys along an assignment's
 // path, the record a join or removal result takes, comparison deeper than the C stack, key searches.
-#include <functional>
-
 #include "support.h"
 
 using namespace vorn_test;
