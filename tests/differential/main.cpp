@@ -323,24 +323,22 @@ struct Expect {
             throw model::Undefined{};
         return true;
     }
-    Value assignment(bool slice);
+    Value assignment(bool slice)
+    {
+        if (slice || st.code >= 0)
+            distinct(slice);
+        Value target = vars[st.dst];
+        std::vector<Value> path(v.begin() + 1 + slice, v.end());
+        int64_t c = slice ? model::slice_assign(st.code, target, v[0], v[1], path) : -1;
+        if (!slice)
+            model::element_assign(st.code, target, v[0], path);
+        if (c == 0 || (slice && st.code < 0 && v[1].is_seq() && !v[1].words()) ||
+            (slice && st.code >= 0 && v[1].is_dbl()))
+            disposition[slice] = Disposition::must_hold;  // its release the rules leave open
+        in_place = true;
+        return target;
+    }
 };
-
-Value Expect::assignment(bool slice)
-{
-    if (slice || st.code >= 0)
-        distinct(slice);
-    Value target = vars[st.dst];
-    std::vector<Value> path(v.begin() + 1 + slice, v.end());
-    int64_t c = slice ? model::slice_assign(st.code, target, v[0], v[1], path) : -1;
-    if (!slice)
-        model::element_assign(st.code, target, v[0], path);
-    if (c == 0 || (slice && st.code < 0 && v[1].is_seq() && !v[1].words()) ||
-        (slice && st.code >= 0 && v[1].is_dbl()))
-        disposition[slice] = Disposition::must_hold;  // its release the rules leave open
-    in_place = true;
-    return target;
-}
 
 // A character code's reading, or a text's where the table states it.
 Value wrap_value_model(const Value &x)
