@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <random>
 #include <unordered_map>
 
@@ -55,17 +53,14 @@ const Reading readings[] = {{"42", 0, 42},    {"+42", 0, 42},        {"  42", 0,
 
 struct Generator;
 struct Expect;
-using Draw = void (Generator::*)(Step &);
-using Call = vorn_handle (*)(const Step &, const vorn_handle *a, int32_t n);
-using Model = Value (*)(Expect &);
 // A row: name, weight, argument drawer, family member (variant), vorn's call, the model's value.
 struct Row {
     const char *name;
     int weight;
-    Draw draw;
+    void (Generator::*draw)(Step &);
     int variant;
-    Call call;
-    Model model;
+    vorn_handle (*call)(const Step &, const vorn_handle *a, int32_t n);
+    Value (*model)(Expect &);
 };
 extern const Row ops[];
 extern const int nops;
@@ -216,86 +211,92 @@ struct Generator {
         st.args.push_back(at(n, lo));
         st.args.push_back(at(n, between(lo - 1, n)));
     }
-    Step step();
-    void located(Step &st);
-    void searched(Step &st);
-    void assignment(Step &st);
+    // subscript and removeindex: a sequence (mostly a MAP in map-heavy programs), a position or key.
+    void located(Step &st)
+    {
+        st.args = {operand(true)};
+        for (int k = 0; k < nvars && maps; ++k)
+            if (vars[k].words() && vars[k].size() == 2 && vars[k].elems[0].is_seq() && chance(0.8))
+                st.args[0] = var(k);
+        const Value &s = value_of(st.args[0]);
+        int n = size_of(st.args[0]);
+        if (s.words() && n == 2 && s.elems[0].size() > 0 && chance(0.8)) {
+            const Value &keys = s.elems[0];
+            st.args.push_back(held(chance(0.8) ? keys.elems[size_t(pick(int(keys.size())))] : key()));
+        } else {
+            st.args.push_back(held(chance(0.03) ? key() : position(n, inside(n))));
+        }
+    }
+    // find, find_from, match, match_from: mostly something that is there.
+    void searched(Step &st)
+    {
+        bool match = ops[st.op].variant >= 2;
+        st.args = {operand(match && chance(0.9)), operand(chance(0.95))};
+        const Value &s = value_of(st.args[1]);
+        int n = size_of(st.args[1]);
+        if (chance(0.5) && n > 0 && s.is_seq()) {
+            size_t from = size_t(pick(n)), len = size_t(pick(n - int(from) + 1));
+            auto first = s.elems.begin() + long(from);
+            st.args[0] = fresh(match ? model::build_sequence({first, first + long(len)}) : *first);
+        }
+        if (ops[st.op].variant % 2)
+            st.args.push_back(at(n, between(0, n + 1)));
+    }
+    // The assignment forms: a slice form's hi, the value, then positions that
+    // follow the variable's value down one to three levels (a slice form's lo last).
+    void assignment(Step &st)
+    {
+        bool slice = ops[st.op].variant & 1;
+        st.dst = pick_var(true);
+        if (!vars[st.dst].is_seq() && chance(0.9))
+            return st.op = 0, literal(st);  // nothing to assign into: a literal instead
+        if (ops[st.op].variant & 2)
+            st.code = one_of({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15, 16, 17, 19, 21, 27, 0, 1, 19});
+        int k = pick_var(false), levels = chance(0.6) ? 1 : chance(0.7) ? 2 : 3;
+        st.args = {chance(0.3) && k != st.dst ? var(k) : fresh(value(2))};
+        if (st.code < 0 && chance(0.05))
+            st.args[0] = var(st.dst);
+        const Value *place = &vars[st.dst];
+        for (int level = slice; level < levels; ++level) {
+            int64_t n = place && place->is_seq() ? int64_t(place->size()) : 2;
+            Value i = position(n, inside(n));
+            if (level > slice && !(place && place->is_seq()) && chance(0.9))
+                break;  // mostly no walking into atoms
+            st.args.push_back(held(i));
+            bool inside = place && place->is_seq() && i.is_int() && i.i != 0 && std::abs(i.i) <= n;
+            place = inside ? &place->elems[size_t(i.i > 0 ? i.i - 1 : n + i.i)] : nullptr;
+        }
+        if (!slice)
+            return;
+        int n = place && place->is_seq() ? int(place->size()) : 3;
+        int lo = n > 0 ? between(1, n) : 1, hi = chance(0.1) ? lo - 1 : n > 0 ? between(lo, n) : 1;
+        st.args.push_back(at(n, lo));
+        st.args.insert(st.args.begin(), at(n, hi));
+        bool atom = st.args[1].kind == Arg::Kind::var && vars[st.args[1].var].is_atom();
+        if (chance(0.4) && (atom || st.args[1].kind != Arg::Kind::var))
+            return st.args[1] = atom ? st.args[1] : fresh(this->atom()), void();  // an atom for every element
+        std::vector<Value> e;
+        bool bytes = chance(0.5);
+        for (int c = std::max(0, hi - lo + 1) + (chance(0.08) ? 1 : 0); c > 0; --c)
+            e.push_back(bytes ? model::integer(pick(256)) : value(1));
+        st.args[1] = fresh(model::build_sequence(e));
+        if (st.args[1].value.bytes() && chance(0.4))
+            st.args[1].value.form = Form::words;
+    }
+    Step step()
+    {
+        int total = 0, r = 0;
+        auto weight = [&](int k) { return maps && k == 6 ? 200 : ops[k].weight; };
+        for (int k = 0; k < nops; ++k)
+            total += weight(k);
+        Step st;
+        for (r = pick(total); r >= weight(st.op); ++st.op)
+            r -= weight(st.op);
+        st.dst = pick(nvars);
+        (this->*ops[st.op].draw)(st);
+        return st;
+    }
 };
-
-// subscript and removeindex: a sequence (mostly a MAP in map-heavy programs), a position or key.
-void Generator::located(Step &st)
-{
-    st.args = {operand(true)};
-    for (int k = 0; k < nvars && maps; ++k)
-        if (vars[k].words() && vars[k].size() == 2 && vars[k].elems[0].is_seq() && chance(0.8))
-            st.args[0] = var(k);
-    const Value &s = value_of(st.args[0]);
-    int n = size_of(st.args[0]);
-    if (s.words() && n == 2 && s.elems[0].size() > 0 && chance(0.8)) {
-        const Value &keys = s.elems[0];
-        st.args.push_back(held(chance(0.8) ? keys.elems[size_t(pick(int(keys.size())))] : key()));
-    } else {
-        st.args.push_back(held(chance(0.03) ? key() : position(n, inside(n))));
-    }
-}
-
-// find, find_from, match, match_from: mostly something that is there.
-void Generator::searched(Step &st)
-{
-    bool match = ops[st.op].variant >= 2;
-    st.args = {operand(match && chance(0.9)), operand(chance(0.95))};
-    const Value &s = value_of(st.args[1]);
-    int n = size_of(st.args[1]);
-    if (chance(0.5) && n > 0 && s.is_seq()) {
-        size_t from = size_t(pick(n)), len = size_t(pick(n - int(from) + 1));
-        auto first = s.elems.begin() + long(from);
-        st.args[0] = fresh(match ? model::build_sequence({first, first + long(len)}) : *first);
-    }
-    if (ops[st.op].variant % 2)
-        st.args.push_back(at(n, between(0, n + 1)));
-}
-
-// The assignment forms: a slice form's hi, the value, then positions that
-// follow the variable's value down one to three levels (a slice form's lo last).
-void Generator::assignment(Step &st)
-{
-    bool slice = ops[st.op].variant & 1;
-    st.dst = pick_var(true);
-    if (!vars[st.dst].is_seq() && chance(0.9))
-        return st.op = 0, literal(st);  // nothing to assign into: a literal instead
-    if (ops[st.op].variant & 2)
-        st.code = one_of({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15, 16, 17, 19, 21, 27, 0, 1, 19});
-    int k = pick_var(false), levels = chance(0.6) ? 1 : chance(0.7) ? 2 : 3;
-    st.args = {chance(0.3) && k != st.dst ? var(k) : fresh(value(2))};
-    if (st.code < 0 && chance(0.05))
-        st.args[0] = var(st.dst);
-    const Value *place = &vars[st.dst];
-    for (int level = slice; level < levels; ++level) {
-        int64_t n = place && place->is_seq() ? int64_t(place->size()) : 2;
-        Value i = position(n, inside(n));
-        if (level > slice && !(place && place->is_seq()) && chance(0.9))
-            break;  // mostly no walking into atoms
-        st.args.push_back(held(i));
-        bool inside = place && place->is_seq() && i.is_int() && i.i != 0 && std::abs(i.i) <= n;
-        place = inside ? &place->elems[size_t(i.i > 0 ? i.i - 1 : n + i.i)] : nullptr;
-    }
-    if (!slice)
-        return;
-    int n = place && place->is_seq() ? int(place->size()) : 3;
-    int lo = n > 0 ? between(1, n) : 1, hi = chance(0.1) ? lo - 1 : n > 0 ? between(lo, n) : 1;
-    st.args.push_back(at(n, lo));
-    st.args.insert(st.args.begin(), at(n, hi));
-    bool atom = st.args[1].kind == Arg::Kind::var && vars[st.args[1].var].is_atom();
-    if (chance(0.4) && (atom || st.args[1].kind != Arg::Kind::var))
-        return st.args[1] = atom ? st.args[1] : fresh(this->atom()), void();  // an atom for every element
-    std::vector<Value> e;
-    bool bytes = chance(0.5);
-    for (int c = std::max(0, hi - lo + 1) + (chance(0.08) ? 1 : 0); c > 0; --c)
-        e.push_back(bytes ? model::integer(pick(256)) : value(1));
-    st.args[1] = fresh(model::build_sequence(e));
-    if (st.args[1].value.bytes() && chance(0.4))
-        st.args[1].value.form = Form::words;
-}
 
 // ---- the operation table: vorn's side and the model's ------------------------------
 
@@ -322,24 +323,22 @@ struct Expect {
             throw model::Undefined{};
         return true;
     }
-    Value assignment(bool slice);
+    Value assignment(bool slice)
+    {
+        if (slice || st.code >= 0)
+            distinct(slice);
+        Value target = vars[st.dst];
+        std::vector<Value> path(v.begin() + 1 + slice, v.end());
+        int64_t c = slice ? model::slice_assign(st.code, target, v[0], v[1], path) : -1;
+        if (!slice)
+            model::element_assign(st.code, target, v[0], path);
+        if (c == 0 || (slice && st.code < 0 && v[1].is_seq() && !v[1].words()) ||
+            (slice && st.code >= 0 && v[1].is_dbl()))
+            disposition[slice] = Disposition::must_hold;  // its release the rules leave open
+        in_place = true;
+        return target;
+    }
 };
-
-Value Expect::assignment(bool slice)
-{
-    if (slice || st.code >= 0)
-        distinct(slice);
-    Value target = vars[st.dst];
-    std::vector<Value> path(v.begin() + 1 + slice, v.end());
-    int64_t c = slice ? model::slice_assign(st.code, target, v[0], v[1], path) : -1;
-    if (!slice)
-        model::element_assign(st.code, target, v[0], path);
-    if (c == 0 || (slice && st.code < 0 && v[1].is_seq() && !v[1].words()) ||
-        (slice && st.code >= 0 && v[1].is_dbl()))
-        disposition[slice] = Disposition::must_hold;  // its release the rules leave open
-    in_place = true;
-    return target;
-}
 
 // A character code's reading, or a text's where the table states it.
 Value wrap_value_model(const Value &x)
@@ -362,18 +361,17 @@ vorn_handle vars[nvars];
 
 vorn_handle binary_call(int code, vorn_handle a, vorn_handle b)
 {
-    using F = vorn_handle (*)(vorn_handle, vorn_handle);
-    static const F f[] = {add,        subtract,     multiply,  divide,        vorn_and,  vorn_or,
-                          vorn_xor,   greater_than, less_than, equals,        not_equal, greater_equal,
-                          less_equal, nullptr,      nullptr,   or_bits,       xor_bits,  and_bits,
-                          nullptr,    nullptr,      nullptr,   wrap_remainder};
+    static decltype(&add) const f[] = {
+        add,       subtract, multiply,  divide,        vorn_and,   vorn_or,       vorn_xor, greater_than,
+        less_than, equals,   not_equal, greater_equal, less_equal, nullptr,       nullptr,  or_bits,
+        xor_bits,  and_bits, nullptr,   nullptr,       nullptr,    wrap_remainder};
     return code == model::c_power ? power(a, b) : f[code](a, b);
 }
 
 vorn_handle unary_call(int code, vorn_handle x)
 {
-    using F = vorn_handle (*)(vorn_handle);
-    static const F f[] = {vorn_not, negate, nullptr, nullptr, nullptr, not_bits, nullptr, wrap_floor};
+    static decltype(&negate)
+        const f[] = {vorn_not, negate, nullptr, nullptr, nullptr, not_bits, nullptr, wrap_floor};
     return code >= model::c_upper ? (code == model::c_upper ? upper : lower)(x) : f[code - model::c_not](x);
 }
 
@@ -409,10 +407,8 @@ const Row ops[] = {
     {"slice", 6, &G::sliced, 0, CALL(slice(a[0], a[1], a[2])), MODEL(m.hold_view(0), slice(v[0], v[1], v[2]))},
     {"removeindex", 4, &G::located, 0, CALL(removeindex(a[0], a[1])),
      [](M m) {
-         bool absent = false;
-         Value r = model::removeindex(m.v[0], m.v[1], &absent);
-         m.stores = !absent;
-         m.disposition[0] = absent ? Disposition::borrowed : Disposition::consumed;
+         Value r = model::removeindex(m.v[0], m.v[1], &m.stores);
+         m.disposition[0] = m.stores ? Disposition::consumed : Disposition::borrowed;
          return r;
      }},
     {"concat", 5, &G::two, 0, CALL(concat(a[0], a[1])), MODEL(concat(v[0], v[1]))},
@@ -432,8 +428,7 @@ const Row ops[] = {
     {"wrap_value", 4, &G::text, 0, CALL(wrap_value(a[0])), MODEL(wrap_value_model(v[0]))},
     {"add_to", 5, &G::compound, 0,
      [](const Step &st, const vorn_handle *a, int32_t) {
-         using F = void (*)(vorn_handle *, vorn_handle);
-         static const F f[] = {add_to, subtract_from, multiply_by, divide_by};
+         static decltype(&add_to) const f[] = {add_to, subtract_from, multiply_by, divide_by};
          (st.code < 4 ? f[st.code] : concat_to)(&vars[st.dst], a[0]);
          return UNDEF;
      },
@@ -450,21 +445,6 @@ const Row ops[] = {
      MODEL(m.assignment(true))},
 };
 const int nops = int(sizeof ops / sizeof ops[0]);
-
-Step Generator::step()
-{
-    int total = 0, r = 0;
-    auto weight = [&](int k) { return maps && k == 6 ? 200 : ops[k].weight; };
-    for (int k = 0; k < nops; ++k)
-        total += weight(k);
-    Step st;
-    for (r = pick(total); r >= weight(st.op); ++st.op)
-        r -= weight(st.op);
-    st.dst = pick(nvars);
-    Draw draw = ops[st.op].draw;
-    (this->*draw)(st);
-    return st;
-}
 
 // Calls vorn, holding the temporaries it must not release; the result, or UNDEF.
 vorn_handle run_step(const Expect &m)
@@ -578,9 +558,8 @@ std::string show(const Step &s)
 // Runs one step in vorn and in the model; "" when they agree.
 std::string check_step(const Step &st, Value *state, int baseline)
 {
-    Value next[nvars];
-    std::copy(state, state + nvars, next);
-    Expect m{st, {}, next, std::vector<Disposition>(st.args.size(), Disposition::consumed)};
+    std::vector<Value> next(state, state + nvars);
+    Expect m{st, {}, next.data(), std::vector<Disposition>(st.args.size(), Disposition::consumed)};
     for (const Arg &a : st.args)
         m.v.push_back(a.kind == Arg::Kind::var ? state[a.var] : a.value);
     try {

@@ -40,8 +40,7 @@ struct Value {
 struct Fatal {  // the report the library must give (after "RUN_TIME_ERROR : ")
     std::string message;
 };
-struct Undefined {  // an outcome the rules leave open: the step is not run
-};
+struct Undefined {};  // an outcome the rules leave open: the step is not run
 
 // Operator codes of the element-wise engine.
 enum Code { c_add, c_sub, c_mul, c_div, c_and, c_or, c_xor, c_gt, c_lt, c_eq, c_ne, c_ge, c_le };
@@ -56,10 +55,7 @@ Value integer(int64_t v)
 }
 
 Value dbl(double d) { return Value{Value::Kind::dbl, 0, d, {}, Form::words}; }
-Value seq(std::vector<Value> elems, Form form)
-{
-    return Value{Value::Kind::seq, 0, 0.0, std::move(elems), form};
-}
+Value seq(std::vector<Value> e, Form form) { return Value{Value::Kind::seq, 0, 0.0, std::move(e), form}; }
 Value unstated() { return Value{Value::Kind::any, 0, 0.0, {}, Form::unknown}; }
 
 Value text(const std::string &s)
@@ -86,8 +82,7 @@ bool holds(const Value &got, const Value &want)
     return got.i == want.i;
 }
 
-std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char *fmt, ...)
+__attribute__((format(printf, 1, 2))) std::string format(const char *fmt, ...)
 {
     char buf[512];
     va_list ap;
@@ -419,14 +414,14 @@ Value insert(const Value &s, const Value &x, const Value &k0)
     return seq(std::move(e), stored_nonpositive(s) && x.is_byte() ? Form::bytes : Form::words);
 }
 
-Value removeindex(const Value &s, const Value &k0, bool *absent)
+Value removeindex(const Value &s, const Value &k0, bool *found)
 {
-    *absent = false;
+    *found = true;
     if (!s.is_seq())
         throw Fatal{format(atom_error, "remove")};
     if (k0.is_seq()) {
         int32_t j = key_index(key_list(s, "No valid Map construction !"), k0);
-        *absent = j < 0;
+        *found = j >= 0;
         if (j < 0)
             return seq({}, Form::words);
         if (!s.elems[1].is_seq() || s.elems[1].size() < size_t(j))
