@@ -53,9 +53,9 @@ void fuzz_one(const uint8_t *data, size_t size);
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    int before = live_records();
+    int before = vorn_live_records();
     fuzz_one(data, size);
-    check(live_records() == before, "no record left behind");
+    check(vorn_live_records() == before, "no record left behind");
     return 0;
 }
 

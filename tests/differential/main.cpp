@@ -519,8 +519,8 @@ std::string audit(int baseline)
                                  free[index] ? ", and is free" : "");
     }
     int expected = baseline + int(holders.size()) - int(holders.count(null_index));
-    if (live_records() != expected)
-        return model::format("leak: %d live records, %d held", live_records(), expected);
+    if (vorn_test::live_records() != expected)
+        return model::format("leak: %d live records, %d held", vorn_test::live_records(), expected);
     return "";
 }
 
@@ -593,7 +593,7 @@ std::string run_program(uint64_t seed, int length, int room, bool verbose)
     Value state[nvars];
     std::fill(vars, vars + nvars, 0);
     Generator gen{std::mt19937_64(seed), state, seed % 4 == 0};
-    int baseline = live_records();
+    int baseline = vorn_test::live_records();
     for (int k = 0; k < length; ++k) {
         Step st = gen.step();
         std::string trace = "step " + std::to_string(k) + ": " + show(st) + "\n";
@@ -604,8 +604,9 @@ std::string run_program(uint64_t seed, int length, int room, bool verbose)
     }
     for (vorn_handle &v : vars)
         assign(&v, 0);
-    if (live_records() != baseline)
-        return "leak: " + std::to_string(live_records() - baseline) + " records left after the program";
+    if (vorn_test::live_records() != baseline)
+        return "leak: " + std::to_string(vorn_test::live_records() - baseline) +
+               " records left after the program";
     std::for_each(filler.begin(), filler.end(), destroy);
     return "";
 }

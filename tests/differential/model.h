@@ -536,15 +536,6 @@ int64_t slice_assign(int code, Value &var, const Value &hi0, const Value &v, con
 
 }  // namespace model
 
-// Records handed out and not on the free list.
-inline int live_records()
-{
-    int free_count = 0;
-    for (int32_t i = free_tail; i != 0; i = objects[i].count)
-        ++free_count;
-    return object_count - free_count;
-}
-
 // A temporary sequence over `data` (length negative for bytes), a view when `base` is set.
 inline vorn_handle sequence_record(void *data, int32_t length, vorn_handle base)
 {
